@@ -1,0 +1,708 @@
+// Decimal arithmetic on a 96-bit mantissa. Results are computed exactly in a
+// wider intermediate (up to 192 bits) and then rounded half to even, using the
+// discarded digits as sticky information, so every result is the correctly
+// rounded exact value. The arithmetic paths never touch the heap; only error
+// reporting and text conversion build strings.
+#include "tarvolin/automation/decimal.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "tarvolin/automation/error.h"
+
+namespace tarvolin {
+namespace {
+
+__extension__ typedef unsigned __int128 u128;
+
+constexpr std::string_view kSource = "Decimal";
+constexpr int kMaxScale = Decimal::kMaxScale;
+constexpr u128 kMax96 = (u128{1} << 96) - 1;
+
+constexpr uint32_t kPow10U32[10] = {1,      10,      100,      1000,      10000,
+                                    100000, 1000000, 10000000, 100000000, 1000000000};
+
+// 10^0 .. 10^38: every power of ten a u128 holds.
+constexpr std::array<u128, 39> kPow10 = [] {
+  std::array<u128, 39> t{};
+  t[0] = 1;
+  for (size_t i = 1; i < t.size(); ++i) t[i] = t[i - 1] * 10;
+  return t;
+}();
+
+// kMax96 / 10^k: the largest mantissa that can still be multiplied by 10^k.
+constexpr std::array<u128, 10> kMaxBeforeShift = [] {
+  std::array<u128, 10> t{};
+  for (size_t i = 0; i < t.size(); ++i) t[i] = kMax96 / kPow10[i];
+  return t;
+}();
+
+// Unsigned 192-bit integer in 32-bit limbs (least significant first). 32-bit
+// limbs keep division by small constants in 64-bit hardware arithmetic.
+struct U192 {
+  uint32_t w[6] = {};
+
+  static U192 From(u128 v) {
+    U192 r;
+    for (int i = 0; i < 4; ++i) r.w[i] = static_cast<uint32_t>(v >> (32 * i));
+    return r;
+  }
+  u128 Low128() const {
+    return (u128{w[3]} << 96) | (u128{w[2]} << 64) | (u128{w[1]} << 32) | w[0];
+  }
+  bool FitsIn96() const { return (w[3] | w[4] | w[5]) == 0; }
+  bool IsZero() const { return (w[0] | w[1] | w[2] | w[3] | w[4] | w[5]) == 0; }
+  bool IsOdd() const { return (w[0] & 1) != 0; }
+
+  int BitLength() const {
+    for (int i = 5; i >= 0; --i) {
+      if (w[i] != 0) return 32 * i + 32 - __builtin_clz(w[i]);
+    }
+    return 0;
+  }
+
+  // The caller guarantees the product fits.
+  void MulSmall(uint32_t m) {
+    uint64_t carry = 0;
+    for (uint32_t& limb : w) {
+      const uint64_t t = uint64_t{limb} * m + carry;
+      limb = static_cast<uint32_t>(t);
+      carry = t >> 32;
+    }
+  }
+  void MulPow10(int n) {
+    while (n > 0) {
+      const int k = std::min(n, 9);
+      MulSmall(kPow10U32[k]);
+      n -= k;
+    }
+  }
+  void AddSmall(uint32_t v) {
+    uint64_t carry = v;
+    for (int i = 0; i < 6 && carry != 0; ++i) {
+      const uint64_t t = uint64_t{w[i]} + carry;
+      w[i] = static_cast<uint32_t>(t);
+      carry = t >> 32;
+    }
+  }
+  void Add(const U192& o) {
+    uint64_t carry = 0;
+    for (int i = 0; i < 6; ++i) {
+      const uint64_t t = uint64_t{w[i]} + o.w[i] + carry;
+      w[i] = static_cast<uint32_t>(t);
+      carry = t >> 32;
+    }
+  }
+  // Requires *this >= o.
+  void Sub(const U192& o) {
+    uint64_t borrow = 0;
+    for (int i = 0; i < 6; ++i) {
+      const uint64_t t = uint64_t{w[i]} - o.w[i] - borrow;
+      w[i] = static_cast<uint32_t>(t);
+      borrow = (t >> 32) & 1;
+    }
+  }
+  // Divides in place; returns the remainder.
+  uint32_t DivSmall(uint32_t d) {
+    uint64_t rem = 0;
+    for (int i = 5; i >= 0; --i) {
+      const uint64_t cur = (rem << 32) | w[i];
+      w[i] = static_cast<uint32_t>(cur / d);
+      rem = cur % d;
+    }
+    return static_cast<uint32_t>(rem);
+  }
+
+  friend std::strong_ordering operator<=>(const U192& a, const U192& b) {
+    for (int i = 5; i >= 0; --i) {
+      if (a.w[i] != b.w[i]) return a.w[i] <=> b.w[i];
+    }
+    return std::strong_ordering::equal;
+  }
+};
+
+// Full product of two 96-bit values.
+U192 Mul96(u128 a, u128 b) {
+  const uint32_t x[3] = {static_cast<uint32_t>(a), static_cast<uint32_t>(a >> 32),
+                         static_cast<uint32_t>(a >> 64)};
+  const uint32_t y[3] = {static_cast<uint32_t>(b), static_cast<uint32_t>(b >> 32),
+                         static_cast<uint32_t>(b >> 64)};
+  U192 r;
+  for (int i = 0; i < 3; ++i) {
+    uint64_t carry = 0;
+    for (int j = 0; j < 3; ++j) {
+      const uint64_t t = uint64_t{x[i]} * y[j] + r.w[i + j] + carry;
+      r.w[i + j] = static_cast<uint32_t>(t);
+      carry = t >> 32;
+    }
+    r.w[i + 3] = static_cast<uint32_t>(carry);
+  }
+  return r;
+}
+
+// Lowers the scale of w / 10^scale until w fits 96 bits and the scale is at
+// most 28, rounding the exact value half to even. `sticky` says non-zero digits
+// below w were already discarded. Returns false when even scale 0 cannot hold
+// the value.
+bool RoundToFit(U192& w, int& scale, bool sticky) {
+  uint32_t last = 0;  // the most significant discarded digit
+  for (;;) {
+    while (!w.FitsIn96() || scale > kMaxScale) {
+      if (w.IsZero()) {  // only the scale is too large
+        sticky = sticky || last != 0;
+        last = 0;
+        scale = kMaxScale;
+        break;
+      }
+      int k = scale - kMaxScale;
+      const int bits = w.BitLength();
+      // w >= 2^(bits-1) and 10^(k-1) <= 2^(bits-97), so w / 10^(k-1) still
+      // does not fit: at least k digits must go.
+      if (bits > 96) k = std::max(k, (bits - 97) * 3 / 10 + 1);
+      if (k > scale) return false;
+      k = std::min(k, 9);
+      const uint32_t r = w.DivSmall(kPow10U32[k]);
+      const uint32_t below = kPow10U32[k - 1];
+      sticky = sticky || last != 0 || r % below != 0;
+      last = r / below;
+      scale -= k;
+    }
+    if (last > 5 || (last == 5 && (sticky || w.IsOdd()))) {
+      w.AddSmall(1);
+      if (!w.FitsIn96()) {
+        // Rounded up to exactly 2^96. Rounding that value again gives the same
+        // result as rounding the exact value one digit shorter.
+        last = 0;
+        sticky = false;
+        continue;
+      }
+    }
+    return true;
+  }
+}
+
+u128 Mant(const Decimal& d) { return (u128{d.hi()} << 64) | (u128{d.mid()} << 32) | d.lo(); }
+
+Decimal Make(u128 m, int scale, bool negative) {
+  return Decimal::FromParts(static_cast<uint32_t>(m), static_cast<uint32_t>(m >> 32),
+                            static_cast<uint32_t>(m >> 64), scale, negative);
+}
+
+void StripTrailingZeros(u128& m, int& scale) {
+  if (m == 0) {
+    scale = 0;
+    return;
+  }
+  while (scale > 0 && (m >> 64) != 0) {
+    U192 t = U192::From(m);
+    if (t.DivSmall(10) != 0) return;
+    m = t.Low128();
+    --scale;
+  }
+  if (scale == 0) return;
+  auto m64 = static_cast<uint64_t>(m);
+  while (scale > 0 && m64 % 10 == 0) {
+    m64 /= 10;
+    --scale;
+  }
+  m = m64;
+}
+
+// Writes the decimal digits of m (at least one) ending at `end`; returns the start.
+char* WriteDigits(u128 m, char* end) {
+  U192 t = U192::From(m);
+  char* p = end;
+  do {
+    uint32_t chunk = t.DivSmall(1000000000);
+    const bool more = !t.IsZero();
+    for (int i = 0; i < 9 && (more || chunk != 0 || p == end); ++i) {
+      *--p = static_cast<char>('0' + chunk % 10);
+      chunk /= 10;
+    }
+  } while (!t.IsZero());
+  return p;
+}
+
+// Text of d with its scale kept, into buf (at least 40 chars); returns the length.
+size_t Format(const Decimal& d, char* buf) {
+  char digits[40];
+  char* const end = digits + sizeof digits;
+  const char* first = WriteDigits(Mant(d), end);
+  const auto ndigits = static_cast<size_t>(end - first);
+  const auto scale = static_cast<size_t>(d.scale());
+  size_t n = 0;
+  if (d.is_negative()) buf[n++] = '-';
+  if (ndigits <= scale) {
+    buf[n++] = '0';
+    buf[n++] = '.';
+    for (size_t i = ndigits; i < scale; ++i) buf[n++] = '0';
+    for (const char* p = first; p != end; ++p) buf[n++] = *p;
+    return n;
+  }
+  const size_t int_digits = ndigits - scale;
+  for (size_t i = 0; i < int_digits; ++i) buf[n++] = first[i];
+  if (scale > 0) {
+    buf[n++] = '.';
+    for (size_t i = int_digits; i < ndigits; ++i) buf[n++] = first[i];
+  }
+  return n;
+}
+
+std::string Quoted(std::string_view text) {
+  std::string s;
+  s.reserve(text.size() + 2);
+  s += '"';
+  s += text;
+  s += '"';
+  return s;
+}
+
+[[noreturn]] void RaiseOperation(int32_t number, const Decimal& a, std::string_view op,
+                                 const Decimal& b) {
+  Raise(number, kSource, a.ToCStr() + " " + std::string(op) + " " + b.ToCStr());
+}
+
+// Out of line so that FromParts stays small enough to inline into the arithmetic.
+[[noreturn, gnu::cold, gnu::noinline]] void RaiseBadScale(int scale) {
+  Raise(err::kOverflow, kSource, "scale " + std::to_string(scale) + " is outside 0..28");
+}
+
+enum class ParseStatus { kOk, kMalformed, kOverflow };
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+ParseStatus ParseText(std::string_view text, Decimal& out) noexcept {
+  size_t i = 0;
+  size_t n = text.size();
+  while (i < n && IsBlank(text[i])) ++i;
+  while (n > i && IsBlank(text[n - 1])) --n;
+
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+
+  // Keeps the first 50 significant digits exactly (more than any result can
+  // use); later digits only count and feed the sticky bit.
+  constexpr int kKeptDigits = 50;
+  U192 w;
+  int kept = 0;
+  int64_t dropped = 0;
+  int64_t fraction = 0;
+  bool sticky = false;
+  bool any_digit = false;
+  bool point = false;
+  for (; i < n; ++i) {
+    const char c = text[i];
+    if (IsDigit(c)) {
+      any_digit = true;
+      if (point) ++fraction;
+      const auto digit = static_cast<uint32_t>(c - '0');
+      if (kept == 0 && digit == 0) continue;
+      if (kept < kKeptDigits) {
+        w.MulSmall(10);
+        w.AddSmall(digit);
+        ++kept;
+      } else {
+        ++dropped;
+        sticky = sticky || digit != 0;
+      }
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (!any_digit) return ParseStatus::kMalformed;
+
+  int64_t exponent = 0;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    bool exponent_negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) exponent_negative = text[i++] == '-';
+    bool exponent_digit = false;
+    for (; i < n && IsDigit(text[i]); ++i) {
+      exponent_digit = true;
+      // Beyond this every value is an overflow or zero; saturate.
+      if (exponent < 1000000) exponent = exponent * 10 + (text[i] - '0');
+    }
+    if (!exponent_digit) return ParseStatus::kMalformed;
+    if (exponent_negative) exponent = -exponent;
+  }
+  if (i != n) return ParseStatus::kMalformed;
+
+  // value = w * 10^-scale
+  const int64_t scale64 = fraction - exponent - dropped;
+  int scale = 0;
+  if (scale64 < 0) {
+    if (!w.IsZero()) {
+      if (scale64 < -kMaxScale || !w.FitsIn96()) return ParseStatus::kOverflow;
+      w.MulPow10(static_cast<int>(-scale64));
+      if (!w.FitsIn96()) return ParseStatus::kOverflow;
+    }
+  } else if (scale64 > 2 * kKeptDigits + kMaxScale) {
+    // w < 10^50, so the value is far below half of 10^-28.
+    w = U192{};
+    scale = kMaxScale;
+  } else {
+    scale = static_cast<int>(scale64);
+    if (!RoundToFit(w, scale, sticky)) return ParseStatus::kOverflow;
+  }
+  out = Make(w.Low128(), scale, negative);
+  return ParseStatus::kOk;
+}
+
+enum class RoundMode { kHalfEven, kHalfAway };
+
+// m / 10^digits rounded to an integer.
+u128 RoundDigits(u128 m, int digits, RoundMode mode) {
+  if (digits == 0) return m;
+  const u128 divisor = kPow10[digits];
+  const u128 q = m / divisor;
+  const u128 r = m % divisor;
+  const u128 half = divisor / 2;
+  const bool up =
+      mode == RoundMode::kHalfEven ? (r > half || (r == half && (q & 1) != 0)) : r >= half;
+  return up ? q + 1 : q;
+}
+
+void CheckDigits(int digits, const char* what) {
+  if (digits < 0 || digits > kMaxScale) {
+    Raise(err::kInvalidProcedureCall, kSource,
+          std::string(what) + " " + std::to_string(digits) + " is outside 0..28");
+  }
+}
+
+// a + b, or a - b when subtract is set.
+Decimal AddSigned(const Decimal& a, const Decimal& b, bool subtract) {
+  const bool na = a.is_negative();
+  const bool nb = b.is_negative() != subtract;
+  const int diff = a.scale() - b.scale();
+  int scale = std::max(a.scale(), b.scale());
+  const u128 ma = Mant(a);
+  const u128 mb = Mant(b);
+
+  if (diff >= -9 && diff <= 9) {
+    // Aligned operands stay below 2^126, their sum below 2^127.
+    const u128 xa = diff < 0 ? ma * kPow10U32[-diff] : ma;
+    const u128 xb = diff > 0 ? mb * kPow10U32[diff] : mb;
+    u128 m;
+    bool negative = na;
+    if (na == nb) {
+      m = xa + xb;
+    } else if (xa >= xb) {
+      m = xa - xb;
+    } else {
+      m = xb - xa;
+      negative = nb;
+    }
+    if (m <= kMax96) return Make(m, scale, negative);
+    U192 w = U192::From(m);
+    if (!RoundToFit(w, scale, false)) RaiseOperation(err::kOverflow, a, subtract ? "-" : "+", b);
+    return Make(w.Low128(), scale, negative);
+  }
+
+  U192 xa = U192::From(ma);
+  U192 xb = U192::From(mb);
+  if (diff < 0) {
+    xa.MulPow10(-diff);
+  } else {
+    xb.MulPow10(diff);
+  }
+  bool negative = na;
+  if (na == nb) {
+    xa.Add(xb);
+  } else if (xa >= xb) {
+    xa.Sub(xb);
+  } else {
+    xb.Sub(xa);
+    xa = xb;
+    negative = nb;
+  }
+  if (!RoundToFit(xa, scale, false)) RaiseOperation(err::kOverflow, a, subtract ? "-" : "+", b);
+  return Make(xa.Low128(), scale, negative);
+}
+
+std::strong_ordering CompareMagnitude(const Decimal& a, const Decimal& b) {
+  const int diff = a.scale() - b.scale();
+  const u128 ma = Mant(a);
+  const u128 mb = Mant(b);
+  if (diff >= -9 && diff <= 9) {
+    const u128 xa = diff < 0 ? ma * kPow10U32[-diff] : ma;
+    const u128 xb = diff > 0 ? mb * kPow10U32[diff] : mb;
+    return xa <=> xb;
+  }
+  U192 xa = U192::From(ma);
+  U192 xb = U192::From(mb);
+  if (diff < 0) {
+    xa.MulPow10(-diff);
+  } else {
+    xb.MulPow10(diff);
+  }
+  return xa <=> xb;
+}
+
+}  // namespace
+
+Decimal::Decimal(int32_t value) noexcept
+    : lo_(value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value)),
+      negative_(value < 0) {}
+
+Decimal Decimal::FromInt64(int64_t value) noexcept {
+  const uint64_t magnitude =
+      value < 0 ? uint64_t{0} - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  Decimal d;
+  d.lo_ = static_cast<uint32_t>(magnitude);
+  d.mid_ = static_cast<uint32_t>(magnitude >> 32);
+  d.negative_ = value < 0;
+  return d;
+}
+
+Decimal Decimal::FromParts(uint32_t lo, uint32_t mid, uint32_t hi, int scale, bool negative) {
+  if (scale < 0 || scale > kMaxScale) [[unlikely]] {
+    RaiseBadScale(scale);
+  }
+  Decimal d;
+  d.lo_ = lo;
+  d.mid_ = mid;
+  d.hi_ = hi;
+  d.scale_ = static_cast<uint8_t>(scale);
+  d.negative_ = negative && (lo | mid | hi) != 0;
+  return d;
+}
+
+Decimal Decimal::Parse(std::string_view text) {
+  Decimal d;
+  switch (ParseText(text, d)) {
+    case ParseStatus::kOk:
+      return d;
+    case ParseStatus::kMalformed:
+      Raise(err::kTypeMismatch, kSource, Quoted(text));
+    case ParseStatus::kOverflow:
+      break;
+  }
+  Raise(err::kOverflow, kSource, Quoted(text));
+}
+
+std::optional<Decimal> Decimal::TryParse(std::string_view text) noexcept {
+  Decimal d;
+  if (ParseText(text, d) != ParseStatus::kOk) return std::nullopt;
+  return d;
+}
+
+Decimal Decimal::FromDouble(double value) {
+  char buf[64];
+  // 2^96 as a Double: the first magnitude that cannot fit.
+  if (!(std::fabs(value) < 79228162514264337593543950336.0)) {
+    const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    Raise(err::kOverflow, kSource, std::string_view(buf, static_cast<size_t>(res.ptr - buf)));
+  }
+  if (value == 0) return Decimal();
+  // 15 significant digits, exactly rounded from the binary value. When the
+  // 15th digit would fall below 10^-28, round at 10^-28 instead.
+  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+  std::string_view text(buf, static_cast<size_t>(res.ptr - buf));
+  int exponent = 0;
+  const size_t e = text.find('e');
+  const char* exp_first = buf + e + 1;
+  if (*exp_first == '+') ++exp_first;
+  std::from_chars(exp_first, res.ptr, exponent);
+  if (exponent - 14 < -kMaxScale) {
+    res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, kMaxScale);
+    text = std::string_view(buf, static_cast<size_t>(res.ptr - buf));
+  }
+  Decimal d;
+  if (ParseText(text, d) != ParseStatus::kOk) Raise(err::kOverflow, kSource, text);
+  return d.Normalized();
+}
+
+double Decimal::ToDouble() const noexcept {
+  char buf[48];
+  char* const end = buf + sizeof buf;
+  // Digits then "e-scale": from_chars gives the nearest Double of that text.
+  char* p = end;
+  int s = scale_;
+  do {
+    *--p = static_cast<char>('0' + s % 10);
+    s /= 10;
+  } while (s != 0);
+  *--p = '-';
+  *--p = 'e';
+  p = WriteDigits(Mant(*this), p);
+  if (negative_) *--p = '-';
+  double result = 0;
+  std::from_chars(p, end, result);
+  return result;
+}
+
+int16_t Decimal::ToInt16() const {
+  const u128 m = RoundDigits(Mant(*this), scale_, RoundMode::kHalfEven);
+  if (m > (negative_ ? u128{32768} : u128{32767})) {
+    Raise(err::kOverflow, kSource, ToCStr() + " does not fit an Integer");
+  }
+  const auto v = static_cast<int32_t>(m);
+  return static_cast<int16_t>(negative_ ? -v : v);
+}
+
+int32_t Decimal::ToInt32() const {
+  const u128 m = RoundDigits(Mant(*this), scale_, RoundMode::kHalfEven);
+  if (m > (negative_ ? u128{2147483648u} : u128{2147483647u})) {
+    Raise(err::kOverflow, kSource, ToCStr() + " does not fit a Long");
+  }
+  const auto v = static_cast<int64_t>(m);
+  return static_cast<int32_t>(negative_ ? -v : v);
+}
+
+std::optional<int64_t> Decimal::ToInt64() const noexcept {
+  const u128 divisor = kPow10[scale_];
+  const u128 m = Mant(*this);
+  if (m % divisor != 0) return std::nullopt;
+  const u128 q = m / divisor;
+  constexpr u128 kLimit = u128{1} << 63;
+  if (negative_) {
+    if (q > kLimit) return std::nullopt;
+    return static_cast<int64_t>(uint64_t{0} - static_cast<uint64_t>(q));
+  }
+  if (q >= kLimit) return std::nullopt;
+  return static_cast<int64_t>(q);
+}
+
+std::string Decimal::ToString() const {
+  char buf[48];
+  return std::string(buf, Format(*this, buf));
+}
+
+std::string Decimal::ToCStr() const { return Normalized().ToString(); }
+
+Decimal Decimal::operator-() const noexcept {
+  Decimal d = *this;
+  d.negative_ = !negative_ && !is_zero();
+  return d;
+}
+
+Decimal Decimal::Abs() const noexcept {
+  Decimal d = *this;
+  d.negative_ = false;
+  return d;
+}
+
+Decimal operator+(const Decimal& a, const Decimal& b) { return AddSigned(a, b, false); }
+
+Decimal operator-(const Decimal& a, const Decimal& b) { return AddSigned(a, b, true); }
+
+Decimal operator*(const Decimal& a, const Decimal& b) {
+  int scale = a.scale_ + b.scale_;
+  const bool negative = a.negative_ != b.negative_;
+  if ((a.hi_ | b.hi_) == 0) {
+    const u128 p = u128{(uint64_t{a.mid_} << 32) | a.lo_} * ((uint64_t{b.mid_} << 32) | b.lo_);
+    if (p <= kMax96 && scale <= kMaxScale) return Make(p, scale, negative);
+  }
+  U192 w = Mul96(Mant(a), Mant(b));
+  if (!RoundToFit(w, scale, false)) RaiseOperation(err::kOverflow, a, "*", b);
+  const u128 m = w.Low128();
+  // A product too small to keep a digit at scale 28 is plain 0.
+  if (m == 0 && a.scale_ + b.scale_ > kMaxScale) return Decimal();
+  return Make(m, scale, negative);
+}
+
+Decimal operator/(const Decimal& a, const Decimal& b) {
+  if (b.is_zero()) RaiseOperation(err::kDivisionByZero, a, "/", b);
+  if (a.is_zero()) return Decimal();
+  const u128 ma = Mant(a);
+  const u128 mb = Mant(b);
+  // Long division: the quotient q at scale s (s may start negative) gains
+  // digits while it fits 96 bits, up to scale 28; r is the remainder.
+  int s = a.scale_ - b.scale_;
+  u128 q = ma / mb;
+  u128 r = ma % mb;
+  while (s < 0 || (s < kMaxScale && r != 0)) {
+    int k = std::min(9, s < 0 && r == 0 ? -s : kMaxScale - s);
+    while (k > 0 && q > kMaxBeforeShift[k]) --k;
+    u128 next = 0;
+    u128 t = 0;
+    if (k > 0) {
+      t = r * kPow10U32[k];  // below 2^126
+      next = q * kPow10U32[k] + t / mb;
+      if (next > kMax96) {
+        // q * 10^k fits but the new digits push it over; one digit fewer fits.
+        --k;
+        t = r * kPow10U32[k];
+        next = q * kPow10U32[k] + t / mb;
+      }
+    }
+    if (k == 0) {
+      if (s < 0) RaiseOperation(err::kOverflow, a, "/", b);
+      break;
+    }
+    q = next;
+    r = t % mb;
+    s += k;
+  }
+  const u128 twice = r * 2;
+  if (twice > mb || (twice == mb && (q & 1) != 0)) {
+    ++q;
+    if (q > kMax96) {
+      // The exact quotient lies in [2^96 - 1/2, 2^96): one digit shorter it
+      // rounds to ceil(2^96 / 10).
+      if (s == 0) RaiseOperation(err::kOverflow, a, "/", b);
+      q = (u128{1} << 96) / 10 + 1;
+      --s;
+    }
+  }
+  StripTrailingZeros(q, s);
+  return Make(q, s, a.negative_ != b.negative_);
+}
+
+bool operator==(const Decimal& a, const Decimal& b) noexcept { return (a <=> b) == 0; }
+
+std::strong_ordering operator<=>(const Decimal& a, const Decimal& b) noexcept {
+  const int sign_a = a.is_zero() ? 0 : (a.negative_ ? -1 : 1);
+  const int sign_b = b.is_zero() ? 0 : (b.negative_ ? -1 : 1);
+  if (sign_a != sign_b || sign_a == 0) return sign_a <=> sign_b;
+  const std::strong_ordering magnitude = CompareMagnitude(a, b);
+  return sign_a > 0 ? magnitude : 0 <=> magnitude;
+}
+
+Decimal Decimal::Int() const {
+  const u128 divisor = kPow10[scale_];
+  const u128 m = Mant(*this);
+  u128 q = m / divisor;
+  if (negative_ && m % divisor != 0) ++q;
+  return Make(q, 0, negative_);
+}
+
+Decimal Decimal::Fix() const { return Make(Mant(*this) / kPow10[scale_], 0, negative_); }
+
+Decimal Decimal::RoundHalfEven(int digits) const {
+  CheckDigits(digits, "digits");
+  if (scale_ <= digits) return *this;
+  return Make(RoundDigits(Mant(*this), scale_ - digits, RoundMode::kHalfEven), digits, negative_);
+}
+
+Decimal Decimal::RoundHalfAwayFromZero(int digits) const {
+  CheckDigits(digits, "digits");
+  if (scale_ <= digits) return *this;
+  return Make(RoundDigits(Mant(*this), scale_ - digits, RoundMode::kHalfAway), digits, negative_);
+}
+
+Decimal Decimal::WithScale(int scale) const {
+  CheckDigits(scale, "scale");
+  if (scale <= scale_) return RoundHalfEven(scale);
+  const int shift = scale - scale_;
+  const u128 m = Mant(*this);
+  if (m > kMax96 / kPow10[shift]) {
+    Raise(err::kOverflow, kSource, ToCStr() + " with scale " + std::to_string(scale));
+  }
+  return Make(m * kPow10[shift], scale, negative_);
+}
+
+Decimal Decimal::Normalized() const noexcept {
+  u128 m = Mant(*this);
+  int s = scale_;
+  StripTrailingZeros(m, s);
+  return Make(m, s, negative_);
+}
+
+}  // namespace tarvolin
