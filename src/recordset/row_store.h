@@ -1,0 +1,176 @@
+// The rows every clone of a recordset shares: the field list, the values, the
+// deleted marks and the hash indexes on fields that equality filters used.
+//
+// Row ids are positions in insertion order and never change, so they serve as
+// bookmarks and as the natural order. Deleting only marks a row; views skip
+// it. Each row's values are one heap block, so a reference to a value stays
+// valid while rows are added.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "recordset/live_set.h"
+#include "recordset/value_rules.h"
+#include "tarvolin/automation/variant.h"
+#include "tarvolin/recordset/field.h"
+
+namespace tarvolin::recordset_detail {
+
+using RowId = size_t;
+
+// Field names compare without regard to ASCII case.
+struct NameHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view name) const noexcept;
+};
+struct NameEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const noexcept;
+};
+
+class Schema {
+ public:
+  // 3001 for an empty or duplicate name or an unknown type.
+  void Append(FieldInfo field);
+  int size() const noexcept { return static_cast<int>(fields_.size()); }
+  const FieldInfo& field(int index) const { return fields_[static_cast<size_t>(index)]; }
+  FieldClass cls(int index) const { return classes_[static_cast<size_t>(index)]; }
+  std::optional<int> Find(std::string_view name) const noexcept;
+
+ private:
+  std::vector<FieldInfo> fields_;
+  std::vector<FieldClass> classes_;
+  std::unordered_map<std::string, int, NameHash, NameEqual> by_name_;
+};
+
+// The values of all rows, row after row, in blocks that double in size (16
+// rows, 32, 64, ...): a row is found by arithmetic, with no per-row pointer to
+// chase, and a block never moves, so references to values stay valid while
+// rows are added.
+class CellBlocks {
+ public:
+  explicit CellBlocks(size_t width = 0) : width_(width) {}
+  size_t rows() const noexcept { return rows_; }
+  const Variant* Row(size_t row) const noexcept {
+    const size_t q = row / kFirstRows + 1;
+    const size_t block = static_cast<size_t>(std::bit_width(q)) - 1;
+    const size_t first = kFirstRows * ((size_t{1} << block) - 1);
+    return &blocks_[block][(row - first) * width_];
+  }
+  Variant* Row(size_t row) noexcept {
+    return const_cast<Variant*>(static_cast<const CellBlocks&>(*this).Row(row));
+  }
+  // A new row, every value Empty.
+  void AddRow() {
+    if (rows_ == capacity_) {
+      const size_t block_rows = kFirstRows << blocks_.size();
+      blocks_.push_back(std::make_unique<Variant[]>(block_rows * width_));
+      capacity_ += block_rows;
+    }
+    ++rows_;
+  }
+
+ private:
+  static constexpr size_t kFirstRows = 16;
+  size_t width_;
+  size_t rows_ = 0;
+  size_t capacity_ = 0;
+  std::vector<std::unique_ptr<Variant[]>> blocks_;
+};
+
+class RowStore;
+
+// Rows of one field by KeyHash of their value, each bucket in row order.
+// Kept in step lazily: a write appends the row to its new bucket and marks
+// the old one; a marked bucket drops stale entries when next looked up. When
+// stale entries outnumber live rows the index is rebuilt, so upkeep stays O(1)
+// amortised per write.
+class FieldIndex {
+ public:
+  FieldIndex(int field, FieldClass cls) : field_(field), cls_(cls) {}
+  void Build(const RowStore& store);
+  void OnAdd(const RowStore& store, RowId row);
+  // The cell already holds the new value; old_hash is the old value's hash.
+  void OnWrite(const RowStore& store, RowId row, uint64_t old_hash);
+  void OnDelete(const RowStore& store, RowId row);
+  uint64_t HashOf(const Variant& value) const noexcept { return KeyHash(cls_, value); }
+  // Rows that may hold a value equal to key, ascending; may include deleted rows.
+  std::span<const RowId> Lookup(const RowStore& store, const Variant& key);
+  // An upper bound of Lookup(key).size(), without tidying the bucket.
+  size_t Count(const Variant& key) noexcept;
+
+ private:
+  struct Bucket {
+    uint64_t key = 0;
+    bool used = false;
+    bool dirty = false;  // may hold stale, repeated or unordered entries
+    std::vector<RowId> rows;
+  };
+  // Open addressing with linear probing: one cache miss to reach a bucket.
+  Bucket* Find(uint64_t key) noexcept;
+  Bucket& FindOrAdd(uint64_t key);
+  void Insert(uint64_t hash, RowId row);
+  void MarkDirty(uint64_t hash);
+  void MaybeRebuild(const RowStore& store);
+
+  int field_;
+  FieldClass cls_;
+  std::vector<Bucket> slots_;  // a power of two in size, at most half used
+  size_t used_ = 0;
+  size_t entries_ = 0;
+};
+
+class RowStore {
+ public:
+  RowStore() = default;
+  explicit RowStore(Schema schema)
+      : schema_(std::move(schema)), cells_(static_cast<size_t>(schema_.size())) {}
+  RowStore(const RowStore&) = delete;
+  RowStore& operator=(const RowStore&) = delete;
+
+  const Schema& schema() const noexcept { return schema_; }
+  // Only while the store has no rows.
+  void AppendField(FieldInfo field) {
+    schema_.Append(std::move(field));
+    cells_ = CellBlocks(static_cast<size_t>(schema_.size()));
+  }
+
+  size_t RowCount() const noexcept { return cells_.rows(); }
+  const LiveSet& live() const noexcept { return live_; }
+  bool IsDeleted(RowId row) const noexcept { return deleted_[row] != 0; }
+  const Variant& Cell(RowId row, int field) const noexcept { return cells_.Row(row)[field]; }
+  // The value must already be converted for the field.
+  void Write(RowId row, int field, Variant value);
+  RowId AddRow();
+  void DeleteRow(RowId row);
+  // Every deleted row, in the order of deletion; views replay it to stay in step.
+  const std::vector<RowId>& delete_log() const noexcept { return delete_log_; }
+
+  bool HasIndex(int field) const noexcept;
+  // Rows that may hold a value equal to key in the field (ascending, possibly
+  // deleted); builds the field's index the first time.
+  std::span<const RowId> Candidates(int field, const Variant& key);
+  // At least the number of rows Candidates would give, cheaply; builds the
+  // index the first time. Lets a conjunction start from its most selective term.
+  size_t CandidateCount(int field, const Variant& key);
+
+ private:
+  FieldIndex& IndexOf(int field);
+
+  Schema schema_;
+  CellBlocks cells_;
+  std::vector<uint8_t> deleted_;
+  LiveSet live_;
+  std::vector<RowId> delete_log_;
+  std::vector<std::unique_ptr<FieldIndex>> indexes_;  // by field; null: none yet
+};
+
+}  // namespace tarvolin::recordset_detail
