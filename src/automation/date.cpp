@@ -55,8 +55,8 @@ bool ReadNumber(std::string_view text, size_t& pos, int min_digits, int max_digi
 }  // namespace
 
 Date Date::FromYmd(int year, int month, int day, int hour, int minute, int second) {
-  const int64_t days = DaysFromCivil(year, static_cast<unsigned>(month),
-                                     static_cast<unsigned>(day)) + kEpochOffset;
+  const int64_t days =
+      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kEpochOffset;
   const double fraction = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
   // Before day 0 the automation calendar keeps the time fraction positive
   // while the integer part counts backwards.

@@ -60,7 +60,8 @@ std::string FormatDouble(double value) {
     out += digits[0];
     if (digits.size() > 1) out += "." + digits.substr(1);
     char exp_text[16];
-    std::snprintf(exp_text, sizeof exp_text, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
+    std::snprintf(exp_text, sizeof exp_text, "E%c%02d", exponent < 0 ? '-' : '+',
+                  std::abs(exponent));
     return out + exp_text;
   }
   if (exponent < 0) {
@@ -84,18 +85,24 @@ struct Num {
   double AsDouble() const {
     switch (kind) {
       case kInt16:
-      case kInt32: return static_cast<double>(i);
-      case kDouble: return d;
-      case kDecimal: return m.ToDouble();
+      case kInt32:
+        return static_cast<double>(i);
+      case kDouble:
+        return d;
+      case kDecimal:
+        return m.ToDouble();
     }
     return 0;
   }
   Decimal AsDecimal() const {
     switch (kind) {
       case kInt16:
-      case kInt32: return Decimal::FromInt64(i);
-      case kDouble: return Decimal::FromDouble(d);
-      case kDecimal: return m;
+      case kInt32:
+        return Decimal::FromInt64(i);
+      case kDouble:
+        return Decimal::FromDouble(d);
+      case kDecimal:
+        return m;
     }
     return {};
   }
@@ -172,8 +179,10 @@ bool Variant::IsNumber() const noexcept {
     case VarType::kDouble:
     case VarType::kDecimal:
     case VarType::kBoolean:
-    case VarType::kDate: return true;
-    default: return false;
+    case VarType::kDate:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -226,29 +235,47 @@ VariantArray& Variant::mutable_array() {
 
 std::string Variant::CStr() const {
   switch (type()) {
-    case VarType::kEmpty: return "";
-    case VarType::kNull: Raise(err::kInvalidUseOfNull, kSource);
-    case VarType::kInteger: return std::to_string(std::get<int16_t>(value_));
-    case VarType::kLong: return std::to_string(std::get<int32_t>(value_));
-    case VarType::kDouble: return FormatDouble(std::get<double>(value_));
-    case VarType::kDecimal: return std::get<Decimal>(value_).ToCStr();
-    case VarType::kString: return std::get<std::string>(value_);
-    case VarType::kBoolean: return std::get<bool>(value_) ? "True" : "False";
-    case VarType::kDate: return std::get<Date>(value_).ToIso();
-    default: Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to String");
+    case VarType::kEmpty:
+      return "";
+    case VarType::kNull:
+      Raise(err::kInvalidUseOfNull, kSource);
+    case VarType::kInteger:
+      return std::to_string(std::get<int16_t>(value_));
+    case VarType::kLong:
+      return std::to_string(std::get<int32_t>(value_));
+    case VarType::kDouble:
+      return FormatDouble(std::get<double>(value_));
+    case VarType::kDecimal:
+      return std::get<Decimal>(value_).ToCStr();
+    case VarType::kString:
+      return std::get<std::string>(value_);
+    case VarType::kBoolean:
+      return std::get<bool>(value_) ? "True" : "False";
+    case VarType::kDate:
+      return std::get<Date>(value_).ToIso();
+    default:
+      Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to String");
   }
 }
 
 Decimal Variant::CDec() const {
   switch (type()) {
-    case VarType::kEmpty: return {};
-    case VarType::kNull: Raise(err::kInvalidUseOfNull, kSource);
-    case VarType::kInteger: return Decimal(std::get<int16_t>(value_));
-    case VarType::kLong: return Decimal(std::get<int32_t>(value_));
-    case VarType::kDouble: return Decimal::FromDouble(std::get<double>(value_));
-    case VarType::kDecimal: return std::get<Decimal>(value_);
-    case VarType::kBoolean: return Decimal(std::get<bool>(value_) ? -1 : 0);
-    case VarType::kDate: return Decimal::FromDouble(std::get<Date>(value_).serial);
+    case VarType::kEmpty:
+      return {};
+    case VarType::kNull:
+      Raise(err::kInvalidUseOfNull, kSource);
+    case VarType::kInteger:
+      return Decimal(std::get<int16_t>(value_));
+    case VarType::kLong:
+      return Decimal(std::get<int32_t>(value_));
+    case VarType::kDouble:
+      return Decimal::FromDouble(std::get<double>(value_));
+    case VarType::kDecimal:
+      return std::get<Decimal>(value_);
+    case VarType::kBoolean:
+      return Decimal(std::get<bool>(value_) ? -1 : 0);
+    case VarType::kDate:
+      return Decimal::FromDouble(std::get<Date>(value_).serial);
     case VarType::kString: {
       const std::string_view text = Trim(std::get<std::string>(value_));
       if (auto value = Decimal::TryParse(text)) return *value;
@@ -256,33 +283,47 @@ Decimal Variant::CDec() const {
       if (ParseDouble(text)) Raise(err::kOverflow, kSource, "\"" + std::string(text) + "\"");
       Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to Decimal");
     }
-    default: Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to Decimal");
+    default:
+      Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to Decimal");
   }
 }
 
 double Variant::CDbl() const {
   switch (type()) {
-    case VarType::kEmpty: return 0;
-    case VarType::kNull: Raise(err::kInvalidUseOfNull, kSource);
-    case VarType::kInteger: return std::get<int16_t>(value_);
-    case VarType::kLong: return std::get<int32_t>(value_);
-    case VarType::kDouble: return std::get<double>(value_);
-    case VarType::kDecimal: return std::get<Decimal>(value_).ToDouble();
-    case VarType::kBoolean: return std::get<bool>(value_) ? -1 : 0;
-    case VarType::kDate: return std::get<Date>(value_).serial;
+    case VarType::kEmpty:
+      return 0;
+    case VarType::kNull:
+      Raise(err::kInvalidUseOfNull, kSource);
+    case VarType::kInteger:
+      return std::get<int16_t>(value_);
+    case VarType::kLong:
+      return std::get<int32_t>(value_);
+    case VarType::kDouble:
+      return std::get<double>(value_);
+    case VarType::kDecimal:
+      return std::get<Decimal>(value_).ToDouble();
+    case VarType::kBoolean:
+      return std::get<bool>(value_) ? -1 : 0;
+    case VarType::kDate:
+      return std::get<Date>(value_).serial;
     case VarType::kString:
       if (auto value = ParseDouble(std::get<std::string>(value_))) return *value;
       Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to Double");
-    default: Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to Double");
+    default:
+      Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to Double");
   }
 }
 
 int32_t Variant::CLng() const {
   switch (type()) {
-    case VarType::kInteger: return std::get<int16_t>(value_);
-    case VarType::kLong: return std::get<int32_t>(value_);
-    case VarType::kDecimal: return std::get<Decimal>(value_).ToInt32();
-    case VarType::kBoolean: return std::get<bool>(value_) ? -1 : 0;
+    case VarType::kInteger:
+      return std::get<int16_t>(value_);
+    case VarType::kLong:
+      return std::get<int32_t>(value_);
+    case VarType::kDecimal:
+      return std::get<Decimal>(value_).ToInt32();
+    case VarType::kBoolean:
+      return std::get<bool>(value_) ? -1 : 0;
     case VarType::kString: {
       // Exact text is rounded exactly; Decimal keeps "2.5" from drifting.
       if (auto value = Decimal::TryParse(Trim(std::get<std::string>(value_)))) {
@@ -290,7 +331,8 @@ int32_t Variant::CLng() const {
       }
       break;
     }
-    default: break;
+    default:
+      break;
   }
   const double value = std::nearbyint(CDbl());  // half to even in the default mode
   if (!(value >= INT32_MIN && value <= INT32_MAX)) {
@@ -309,9 +351,12 @@ int16_t Variant::CInt() const {
 
 bool Variant::CBool() const {
   switch (type()) {
-    case VarType::kEmpty: return false;
-    case VarType::kNull: Raise(err::kInvalidUseOfNull, kSource);
-    case VarType::kBoolean: return std::get<bool>(value_);
+    case VarType::kEmpty:
+      return false;
+    case VarType::kNull:
+      Raise(err::kInvalidUseOfNull, kSource);
+    case VarType::kBoolean:
+      return std::get<bool>(value_);
     case VarType::kString: {
       const std::string_view text = Trim(std::get<std::string>(value_));
       if (EqualsNoCase(text, "True")) return true;
@@ -319,7 +364,8 @@ bool Variant::CBool() const {
       if (auto value = ParseDouble(text)) return *value != 0;
       Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to Boolean");
     }
-    case VarType::kDecimal: return !std::get<Decimal>(value_).is_zero();
+    case VarType::kDecimal:
+      return !std::get<Decimal>(value_).is_zero();
     default:
       if (IsNumber()) return CDbl() != 0;
       Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to Boolean");
@@ -328,8 +374,10 @@ bool Variant::CBool() const {
 
 Date Variant::CDate() const {
   switch (type()) {
-    case VarType::kNull: Raise(err::kInvalidUseOfNull, kSource);
-    case VarType::kDate: return std::get<Date>(value_);
+    case VarType::kNull:
+      Raise(err::kInvalidUseOfNull, kSource);
+    case VarType::kDate:
+      return std::get<Date>(value_);
     case VarType::kString:
       if (auto value = Date::Parse(std::get<std::string>(value_))) return *value;
       Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to Date");
@@ -344,9 +392,12 @@ namespace {
 Num ToNum(const Variant& v) {
   Num n;
   switch (v.type()) {
-    case VarType::kEmpty: break;
+    case VarType::kEmpty:
+      break;
     case VarType::kInteger:
-    case VarType::kBoolean: n.i = v.CInt(); break;
+    case VarType::kBoolean:
+      n.i = v.CInt();
+      break;
     case VarType::kLong:
       n.kind = Num::kInt32;
       n.i = v.CLng();
@@ -420,9 +471,7 @@ Variant Concat(const Variant& a, const Variant& b) {
 
 std::optional<int> Compare(const Variant& a, const Variant& b) {
   if (a.IsNull() || b.IsNull()) return std::nullopt;
-  const auto incomparable = [](const Variant& v) {
-    return v.IsObject() || v.IsArray();
-  };
+  const auto incomparable = [](const Variant& v) { return v.IsObject() || v.IsArray(); };
   if (incomparable(a) || incomparable(b)) {
     Raise(err::kTypeMismatch, kSource, "cannot compare " + a.Describe() + " with " + b.Describe());
   }
@@ -469,46 +518,70 @@ bool operator>=(const Variant& a, const Variant& b) {
 
 Variant Variant::Int() const {
   switch (type()) {
-    case VarType::kNull: return Null();
-    case VarType::kEmpty: return Variant(int16_t{0});
+    case VarType::kNull:
+      return Null();
+    case VarType::kEmpty:
+      return Variant(int16_t{0});
     case VarType::kInteger:
-    case VarType::kLong: return *this;
-    case VarType::kBoolean: return Variant(CInt());
-    case VarType::kDecimal: return Variant(dec().Int());
-    case VarType::kDate: return Variant(Date{std::floor(CDbl())});
-    default: return Variant(std::floor(CDbl()));
+    case VarType::kLong:
+      return *this;
+    case VarType::kBoolean:
+      return Variant(CInt());
+    case VarType::kDecimal:
+      return Variant(dec().Int());
+    case VarType::kDate:
+      return Variant(Date{std::floor(CDbl())});
+    default:
+      return Variant(std::floor(CDbl()));
   }
 }
 
 Variant Variant::Fix() const {
   switch (type()) {
-    case VarType::kNull: return Null();
-    case VarType::kEmpty: return Variant(int16_t{0});
+    case VarType::kNull:
+      return Null();
+    case VarType::kEmpty:
+      return Variant(int16_t{0});
     case VarType::kInteger:
-    case VarType::kLong: return *this;
-    case VarType::kBoolean: return Variant(CInt());
-    case VarType::kDecimal: return Variant(dec().Fix());
-    case VarType::kDate: return Variant(Date{std::trunc(CDbl())});
-    default: return Variant(std::trunc(CDbl()));
+    case VarType::kLong:
+      return *this;
+    case VarType::kBoolean:
+      return Variant(CInt());
+    case VarType::kDecimal:
+      return Variant(dec().Fix());
+    case VarType::kDate:
+      return Variant(Date{std::trunc(CDbl())});
+    default:
+      return Variant(std::trunc(CDbl()));
   }
 }
 
 std::string Variant::Describe() const {
   switch (type()) {
-    case VarType::kEmpty: return "Empty";
-    case VarType::kNull: return "Null";
-    case VarType::kInteger: return "Integer " + CStr();
-    case VarType::kLong: return "Long " + CStr();
-    case VarType::kDouble: return "Double " + CStr();
-    case VarType::kDecimal: return "Decimal " + dec().ToString();
-    case VarType::kString: return "String \"" + str() + "\"";
-    case VarType::kBoolean: return "Boolean " + CStr();
-    case VarType::kDate: return "Date " + CStr();
+    case VarType::kEmpty:
+      return "Empty";
+    case VarType::kNull:
+      return "Null";
+    case VarType::kInteger:
+      return "Integer " + CStr();
+    case VarType::kLong:
+      return "Long " + CStr();
+    case VarType::kDouble:
+      return "Double " + CStr();
+    case VarType::kDecimal:
+      return "Decimal " + dec().ToString();
+    case VarType::kString:
+      return "String \"" + str() + "\"";
+    case VarType::kBoolean:
+      return "Boolean " + CStr();
+    case VarType::kDate:
+      return "Date " + CStr();
     case VarType::kObject: {
       const ObjectRef& ref = std::get<ObjectRef>(value_);
       return ref ? "object " + std::string(ref->TypeName()) : "Nothing";
     }
-    default: return "array of " + std::to_string(array().size());
+    default:
+      return "array of " + std::to_string(array().size());
   }
 }
 

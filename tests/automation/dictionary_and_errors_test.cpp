@@ -38,9 +38,8 @@ TEST(Dictionary, KeepsInsertionOrderAndRejectsDuplicates) {
 
 TEST(ErrorPolicy, RelabelBuildsTheSourceChain) {
   try {
-    WithLabel("Outer:", [] {
-      WithLabel("Inner:", [] { RaiseText(13, "Variant", "Type mismatch"); });
-    });
+    WithLabel("Outer:",
+              [] { WithLabel("Inner:", [] { RaiseText(13, "Variant", "Type mismatch"); }); });
     FAIL();
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), 13);
@@ -89,9 +88,9 @@ TEST(ErrorPolicy, ServiceAnswersRetryResumeOrLeave) {
   EXPECT_FALSE(guard([&] { Raise(13, "x"); }));
   EXPECT_FALSE(guard([&] { trace.push_back("never"); }));
   EXPECT_EQ(trace, (std::vector<std::string>{"first", "third"}));
-  EXPECT_EQ(service.asked, (std::vector<std::string>{"SyncDocCorpoRaggr/99//274/11",
-                                                     "SyncDocCorpoRaggr/99//274/9",
-                                                     "SyncDocCorpoRaggr/99//274/13"}));
+  EXPECT_EQ(service.asked,
+            (std::vector<std::string>{"SyncDocCorpoRaggr/99//274/11", "SyncDocCorpoRaggr/99//274/9",
+                                      "SyncDocCorpoRaggr/99//274/13"}));
 }
 
 }  // namespace

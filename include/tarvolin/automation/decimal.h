@@ -37,9 +37,9 @@ class Decimal {
   // NaN or infinity raise 6; magnitudes below 1E-28 give 0.
   static Decimal FromDouble(double value);
 
-  double ToDouble() const noexcept;           // the nearest Double
-  int16_t ToInt16() const;                    // half to even; 6 when out of range
-  int32_t ToInt32() const;                    // half to even; 6 when out of range
+  double ToDouble() const noexcept;                 // the nearest Double
+  int16_t ToInt16() const;                          // half to even; 6 when out of range
+  int32_t ToInt32() const;                          // half to even; 6 when out of range
   std::optional<int64_t> ToInt64() const noexcept;  // only when integral and in range
 
   // Our text: keeps the value's scale ("12.50"), "-" for negatives, "." separator.

@@ -43,13 +43,13 @@ class ErrorService {
  public:
   static constexpr int kRetry = 4;
   static constexpr int kIgnore = 5;
-  static constexpr int32_t kNumber = 99;   // the number the engine passes
-  static constexpr int32_t kStyle = 274;   // abort/retry/ignore, critical, second default
+  static constexpr int32_t kNumber = 99;  // the number the engine passes
+  static constexpr int32_t kStyle = 274;  // abort/retry/ignore, critical, second default
 
   virtual ~ErrorService() = default;
   // procedure: the asking procedure's name; error: what was raised.
-  virtual int Ask(std::string_view procedure, int32_t number, std::string_view text,
-                  int32_t style, const Error& error) = 0;
+  virtual int Ask(std::string_view procedure, int32_t number, std::string_view text, int32_t style,
+                  const Error& error) = 0;
 };
 
 // Runs a procedure's statements one at a time under the error service's
@@ -69,8 +69,8 @@ class ErrorGuard {
         statement();
         return true;
       } catch (const Error& error) {
-        const int answer = service_.Ask(procedure_, ErrorService::kNumber, "",
-                                        ErrorService::kStyle, error);
+        const int answer =
+            service_.Ask(procedure_, ErrorService::kNumber, "", ErrorService::kStyle, error);
         if (answer == ErrorService::kRetry) continue;
         if (answer == ErrorService::kIgnore) return true;
         left_ = true;

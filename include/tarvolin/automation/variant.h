@@ -41,8 +41,7 @@ enum class VarType : int {
 struct Date {
   double serial = 0;
 
-  static Date FromYmd(int year, int month, int day, int hour = 0, int minute = 0,
-                      int second = 0);
+  static Date FromYmd(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
   // "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS]", "YYYY-MM-DDTHH:MM[:SS]", "YYYYMMDD" or
   // "M/D/YYYY"; nullopt when the text is not a valid date.
   static std::optional<Date> Parse(std::string_view text);
@@ -71,11 +70,11 @@ using VariantArray = std::vector<Variant>;
 
 class Variant {
  public:
-  Variant() noexcept = default;  // Empty
-  Variant(int16_t v) noexcept : value_(v) {}  // NOLINT: Integer
-  Variant(int32_t v) noexcept : value_(v) {}  // NOLINT: Long
-  Variant(double v) noexcept : value_(v) {}   // NOLINT: Double
-  Variant(const Decimal& v) noexcept : value_(v) {}  // NOLINT
+  Variant() noexcept = default;                              // Empty
+  Variant(int16_t v) noexcept : value_(v) {}                 // NOLINT: Integer
+  Variant(int32_t v) noexcept : value_(v) {}                 // NOLINT: Long
+  Variant(double v) noexcept : value_(v) {}                  // NOLINT: Double
+  Variant(const Decimal& v) noexcept : value_(v) {}          // NOLINT
   Variant(std::string v) noexcept : value_(std::move(v)) {}  // NOLINT
   Variant(std::string_view v) : value_(std::string(v)) {}    // NOLINT
   Variant(const char* v) : value_(std::string(v)) {}         // NOLINT
@@ -84,8 +83,8 @@ class Variant {
   Variant(ObjectRef v) noexcept : value_(std::move(v)) {}    // NOLINT: object (Nothing when null)
   Variant(VariantArray v);                                   // NOLINT
   template <class T>
-    requires std::is_base_of_v<Object, T>
-  Variant(std::shared_ptr<T> v) noexcept : value_(ObjectRef(std::move(v))) {}  // NOLINT
+  requires std::is_base_of_v<Object, T> Variant(std::shared_ptr<T> v)
+  noexcept : value_(ObjectRef(std::move(v))) {}  // NOLINT
 
   static Variant Null() noexcept;
 
