@@ -1,0 +1,51 @@
+// Adapts the T-SQL text the engine builds for SQL Server to SQLite, and quotes
+// text values for statements.
+//
+// AdaptTsqlForSqlite rewrites only what SQLite reads differently and copies
+// every other byte (layout, CR LF, letter case, literal contents) unchanged:
+//   - table hints "WITH (NOLOCK)" (any hints in the parentheses) are removed;
+//   - "SELECT [ALL|DISTINCT] TOP n" / "TOP (n)" loses the TOP and gets " LIMIT n"
+//     at the end of that SELECT (before its closing parenthesis, a ";" or the end);
+//   - ISNULL(...) becomes IFNULL(...); N'...' becomes '...';
+//   - a "dbo." schema prefix is dropped (tables and scalar functions: the
+//     connection registers those functions under their bare names);
+//   - a table of another database "db.dbo.T", "[db].[dbo].[T]" or "db..T"
+//     becomes "\"db\".T": that database is attached under its own name;
+//   - a literal 'YYYYMMDD' (a valid date) compared with =, <>, !=, <, >, <=, >=,
+//     !<, !> or BETWEEN ... AND with a date column becomes 'YYYY-MM-DD', the text
+//     form dates are stored in. Date-only literals match stored date-only values:
+//     a value stored with a time part compares as text after its date.
+// Null ordering needs no rewrite: SQLite, like SQL Server, sorts NULL before
+// every value (first ascending, last descending).
+//
+// Raises 3001 (source "SqlDialect") for text that is not a statement: an
+// unterminated literal, name or comment, unbalanced parentheses, TOP without a
+// row count; 3251 for T-SQL that has no SQLite form here (TOP ... PERCENT,
+// TOP ... WITH TIES, TOP in a UNION/EXCEPT/INTERSECT). Descriptions name the
+// problem and its position.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvolin {
+
+struct SqlDialectOptions {
+  // True for a column that holds a date. Called with the bare column name (no
+  // table qualifier, brackets removed); must compare case-insensitively.
+  // Empty: no column is a date column.
+  std::function<bool(std::string_view column)> is_date_column;
+};
+
+std::string AdaptTsqlForSqlite(std::string_view tsql, const SqlDialectOptions& options = {});
+
+// A test for is_date_column matching any of names, ASCII case-insensitive.
+std::function<bool(std::string_view column)> ColumnNameMatcher(std::vector<std::string> names);
+
+// "'" + value with every "'" doubled + "'": a text value that cannot end the
+// literal early, whatever it holds.
+std::string QuoteSqlText(std::string_view value);
+
+}  // namespace tarvolin

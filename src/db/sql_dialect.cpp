@@ -1,0 +1,373 @@
+#include "tarvolin/db/sql_dialect.h"
+
+#include <array>
+#include <cstddef>
+#include <utility>
+
+#include "db/sql_tokenizer.h"
+#include "tarvolin/automation/error.h"
+
+namespace tarvolin {
+namespace {
+
+constexpr std::string_view kSource = "SqlDialect";
+constexpr size_t kNone = static_cast<size_t>(-1);
+
+// A parenthesis after WITH opening with one of these is a table-hint list, not a
+// common table expression or an index option.
+constexpr std::array<std::string_view, 22> kTableHints = {
+    "NOLOCK",         "READUNCOMMITTED", "READCOMMITTED", "READCOMMITTEDLOCK",
+    "REPEATABLEREAD", "SERIALIZABLE",    "HOLDLOCK",      "UPDLOCK",
+    "XLOCK",          "ROWLOCK",         "PAGLOCK",       "TABLOCK",
+    "TABLOCKX",       "NOWAIT",          "READPAST",      "SNAPSHOT",
+    "INDEX",          "FORCESEEK",       "FORCESCAN",     "NOEXPAND",
+    "KEEPIDENTITY",   "KEEPDEFAULTS"};
+
+constexpr std::array<std::string_view, 9> kComparisons = {"=",  "<>", "!=", "<", ">",
+                                                          "<=", ">=", "!<", "!>"};
+
+bool IsDigits(std::string_view s) {
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+int ToInt(std::string_view digits) {
+  int v = 0;
+  for (char c : digits) v = v * 10 + (c - '0');
+  return v;
+}
+
+// 'YYYYMMDD' naming a real day, as SQL Server reads a date literal.
+bool IsCompactDate(std::string_view s) {
+  if (s.size() != 8 || !IsDigits(s)) return false;
+  const int year = ToInt(s.substr(0, 4));
+  const int month = ToInt(s.substr(4, 2));
+  const int day = ToInt(s.substr(6, 2));
+  if (year < 1 || month < 1 || month > 12 || day < 1) return false;
+  static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+std::string DoubleQuoted(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+class SqliteAdapter {
+ public:
+  SqliteAdapter(std::string_view sql, const SqlDialectOptions& options)
+      : sql_(sql), options_(options), tokens_(TokenizeTsql(sql)), edits_(tokens_.size()) {
+    for (size_t i = 0; i < tokens_.size(); ++i) {
+      if (IsSignificant(tokens_[i])) sig_.push_back(i);
+    }
+    MatchParentheses();
+  }
+
+  std::string Run() {
+    RemoveTableHints();
+    MoveTopToLimit();
+    RenameFunctionsAndSchemas();
+    RewriteLiteralsAndNames();
+    std::string out;
+    out.reserve(sql_.size() + 16);
+    for (size_t i = 0; i < tokens_.size(); ++i) {
+      const Edit& e = edits_[i];
+      if (e.replaced) {
+        out += e.text;
+      } else {
+        out += tokens_[i].text;
+      }
+      out += e.after;
+    }
+    return out;
+  }
+
+ private:
+  struct Edit {
+    bool replaced = false;
+    std::string text;   // replaces the token when replaced ("" removes it)
+    std::string after;  // added after the token (or where it was)
+  };
+
+  // k-th significant token.
+  const SqlToken& S(size_t k) const { return tokens_[sig_[k]]; }
+  bool SigWord(size_t k, std::string_view word) const {
+    return k < sig_.size() && S(k).kind == SqlTokenKind::kWord &&
+           SqlEqualsIgnoreCase(S(k).text, word);
+  }
+  bool SigSymbol(size_t k, std::string_view symbol) const {
+    return k < sig_.size() && S(k).kind == SqlTokenKind::kSymbol && S(k).text == symbol;
+  }
+  bool RawSymbol(size_t i, std::string_view symbol) const {
+    return i < tokens_.size() && tokens_[i].kind == SqlTokenKind::kSymbol &&
+           tokens_[i].text == symbol;
+  }
+  bool RawName(size_t i) const { return i < tokens_.size() && IsName(tokens_[i]); }
+  bool IsComparison(size_t k) const {
+    if (k >= sig_.size() || S(k).kind != SqlTokenKind::kSymbol) return false;
+    for (std::string_view c : kComparisons) {
+      if (S(k).text == c) return true;
+    }
+    return false;
+  }
+
+  void Replace(size_t token, std::string text) {
+    edits_[token].replaced = true;
+    edits_[token].text = std::move(text);
+  }
+
+  [[noreturn]] void Fail(int32_t number, const std::string& problem, size_t token) const {
+    Raise(number, kSource, problem + " at " + DescribeSqlPosition(sql_, tokens_[token].offset));
+  }
+
+  void MatchParentheses() {
+    match_.assign(sig_.size(), kNone);
+    std::vector<size_t> open;
+    for (size_t k = 0; k < sig_.size(); ++k) {
+      if (SigSymbol(k, "(")) {
+        open.push_back(k);
+      } else if (SigSymbol(k, ")")) {
+        if (open.empty()) Fail(err::kBadArgument, "')' without a matching '('", sig_[k]);
+        match_[k] = open.back();
+        match_[open.back()] = k;
+        open.pop_back();
+      }
+    }
+    if (!open.empty()) Fail(err::kBadArgument, "'(' without a matching ')'", sig_[open.back()]);
+  }
+
+  // Removes significant tokens first..last and everything between them. The
+  // blanks before first go too when what follows last keeps words apart, so
+  // "T WITH (NOLOCK) ON" becomes "T ON" rather than "T  ON".
+  void RemoveSpan(size_t first, size_t last) {
+    size_t from = sig_[first];
+    const size_t to = sig_[last];
+    const size_t next = to + 1;
+    const bool separated = next >= tokens_.size() || tokens_[next].kind == SqlTokenKind::kSpace ||
+                           tokens_[next].kind == SqlTokenKind::kSymbol;
+    if (separated && from > 0 && tokens_[from - 1].kind == SqlTokenKind::kSpace) --from;
+    for (size_t i = from; i <= to; ++i) Replace(i, "");
+  }
+
+  void RemoveTableHints() {
+    for (size_t k = 0; k + 2 < sig_.size(); ++k) {
+      if (!SigWord(k, "WITH") || !SigSymbol(k + 1, "(")) continue;
+      bool hint = false;
+      for (std::string_view h : kTableHints) hint = hint || SigWord(k + 2, h);
+      if (!hint) continue;
+      const size_t close = match_[k + 1];
+      RemoveSpan(k, close);
+      k = close;
+    }
+  }
+
+  void MoveTopToLimit() {
+    for (size_t k = 0; k < sig_.size(); ++k) {
+      if (!SigWord(k, "SELECT")) continue;
+      size_t top = k + 1;
+      if (SigWord(top, "ALL") || SigWord(top, "DISTINCT")) ++top;
+      if (!SigWord(top, "TOP")) continue;
+      size_t end = top + 1;
+      std::string count;
+      if (SigSymbol(end, "(")) {
+        const size_t close = match_[end];
+        const size_t from = S(end).offset + 1;
+        count = Trim(sql_.substr(from, S(close).offset - from));
+        end = close;
+      } else if (end < sig_.size() && S(end).kind == SqlTokenKind::kNumber) {
+        count = std::string(S(end).text);
+      } else {
+        Fail(err::kBadArgument, "TOP without a row count", sig_[top]);
+      }
+      if (SigWord(end + 1, "PERCENT") || (SigWord(end + 1, "WITH") && SigWord(end + 2, "TIES"))) {
+        Fail(err::kFeatureNotAvailable, "TOP ... PERCENT or WITH TIES has no SQLite form",
+             sig_[top]);
+      }
+      const size_t last = LastOfSelect(k, top);
+      RemoveSpan(top, end);
+      edits_[sig_[last]].after += " LIMIT " + count;
+    }
+  }
+
+  // The last significant token of the SELECT at k: before the ")" closing its
+  // parenthesis level, a ";" or the end. TOP limits only its own SELECT, which
+  // LIMIT cannot do inside a compound, so compounds are refused.
+  size_t LastOfSelect(size_t k, size_t top) const {
+    auto compound = [&](size_t j) {
+      return SigWord(j, "UNION") || SigWord(j, "EXCEPT") || SigWord(j, "INTERSECT");
+    };
+    for (size_t j = k; j-- > 0;) {
+      if (SigSymbol(j, "(") || SigSymbol(j, ";")) break;
+      if (SigSymbol(j, ")")) j = match_[j];
+      if (compound(j)) {
+        Fail(err::kFeatureNotAvailable, "TOP in a UNION, EXCEPT or INTERSECT has no SQLite form",
+             sig_[top]);
+      }
+    }
+    size_t j = k + 1;
+    for (; j < sig_.size(); ++j) {
+      if (SigSymbol(j, ")") || SigSymbol(j, ";")) break;
+      if (SigSymbol(j, "(")) j = match_[j];
+      if (compound(j)) {
+        Fail(err::kFeatureNotAvailable, "TOP in a UNION, EXCEPT or INTERSECT has no SQLite form",
+             sig_[top]);
+      }
+    }
+    return j - 1;
+  }
+
+  static std::string Trim(std::string_view s) {
+    while (!s.empty() &&
+           (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n')) {
+      s.remove_prefix(1);
+    }
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
+      s.remove_suffix(1);
+    }
+    return std::string(s);
+  }
+
+  void RenameFunctionsAndSchemas() {
+    for (size_t k = 0; k < sig_.size(); ++k) {
+      const size_t i = sig_[k];
+      if (edits_[i].replaced || !IsName(tokens_[i]) || (i > 0 && RawSymbol(i - 1, "."))) continue;
+      if (SigWord(k, "ISNULL") && SigSymbol(k + 1, "(")) {
+        std::string name(tokens_[i].text);
+        name[1] = name[1] == 's' ? 'f' : 'F';  // keeps the caller's letter case
+        Replace(i, std::move(name));
+        continue;
+      }
+      if (!RawSymbol(i + 1, ".")) continue;
+      const bool dbo_next = RawName(i + 2) && SqlEqualsIgnoreCase(SqlNameOf(tokens_[i + 2]), "dbo");
+      if (dbo_next && RawSymbol(i + 3, ".") && RawName(i + 4)) {
+        // db.dbo.T: the other database is attached under its own name.
+        Replace(i, DoubleQuoted(SqlNameOf(tokens_[i])));
+        Replace(i + 1, "");
+        Replace(i + 2, "");
+      } else if (RawSymbol(i + 2, ".") && RawName(i + 3)) {
+        // db..T, the default schema of the other database.
+        Replace(i, DoubleQuoted(SqlNameOf(tokens_[i])));
+        Replace(i + 1, "");
+      } else if (SqlEqualsIgnoreCase(SqlNameOf(tokens_[i]), "dbo") && RawName(i + 2)) {
+        Replace(i, "");
+        Replace(i + 1, "");
+      }
+    }
+  }
+
+  void RewriteLiteralsAndNames() {
+    for (size_t k = 0; k < sig_.size(); ++k) {
+      const size_t i = sig_[k];
+      const SqlToken& t = tokens_[i];
+      if (edits_[i].replaced) continue;
+      if (t.kind == SqlTokenKind::kString || t.kind == SqlTokenKind::kNationalString) {
+        const std::string value = SqlStringValue(t);
+        if (IsCompactDate(value) && ComparedWithDateColumn(k)) {
+          Replace(i, "'" + value.substr(0, 4) + "-" + value.substr(4, 2) + "-" +
+                         value.substr(6, 2) + "'");
+        } else if (t.kind == SqlTokenKind::kNationalString) {
+          Replace(i, std::string(t.text.substr(1)));  // SQLite text is Unicode already
+        }
+      } else if (t.kind == SqlTokenKind::kBracketed &&
+                 t.text.find("]]") != std::string_view::npos) {
+        Replace(i, DoubleQuoted(SqlNameOf(t)));  // SQLite brackets have no "]]" escape
+      }
+    }
+    // T-SQL block comments nest, SQLite's do not: break the inner markers.
+    for (size_t i = 0; i < tokens_.size(); ++i) {
+      const std::string_view c = tokens_[i].text;
+      if (tokens_[i].kind != SqlTokenKind::kComment || c.substr(0, 2) != "/*") continue;
+      const std::string_view inner = c.substr(2, c.size() - 4);
+      if (inner.find("/*") == std::string_view::npos &&
+          inner.find("*/") == std::string_view::npos) {
+        continue;
+      }
+      std::string text = "/*";
+      for (size_t p = 0; p < inner.size(); ++p) {
+        text += inner[p];
+        if (p + 1 < inner.size() && ((inner[p] == '/' && inner[p + 1] == '*') ||
+                                     (inner[p] == '*' && inner[p + 1] == '/'))) {
+          text += ' ';
+        }
+      }
+      Replace(i, text + "*/");
+    }
+  }
+
+  bool IsDateColumn(std::string_view name) const {
+    return options_.is_date_column && options_.is_date_column(name);
+  }
+
+  // The column whose name is the significant token k (the last part of a
+  // qualified name) is a date column.
+  bool DateColumnEndsAt(size_t k) const {
+    return k < sig_.size() && IsName(S(k)) && IsDateColumn(SqlNameOf(S(k)));
+  }
+
+  // The literal at k is an operand of a comparison or BETWEEN whose other side
+  // is a date column.
+  bool ComparedWithDateColumn(size_t k) const {
+    if (k >= 2 && IsComparison(k - 1) && DateColumnEndsAt(k - 2)) return true;
+    if (k >= 2 && SigWord(k - 1, "BETWEEN")) {
+      return DateColumnEndsAt(k - 2) ||
+             (k >= 3 && SigWord(k - 2, "NOT") && DateColumnEndsAt(k - 3));
+    }
+    if (k >= 4 && SigWord(k - 1, "AND") && SigWord(k - 3, "BETWEEN")) {
+      return DateColumnEndsAt(k - 4) ||
+             (k >= 5 && SigWord(k - 4, "NOT") && DateColumnEndsAt(k - 5));
+    }
+    if (IsComparison(k + 1) && k + 2 < sig_.size() && IsName(S(k + 2))) {
+      size_t i = sig_[k + 2];  // walk "T.COL" to its column part
+      while (RawSymbol(i + 1, ".") && RawName(i + 2)) i += 2;
+      size_t after = i + 1;
+      while (after < tokens_.size() && !IsSignificant(tokens_[after])) ++after;
+      if (RawSymbol(after, "(")) return false;  // a function call, not a column
+      return IsDateColumn(SqlNameOf(tokens_[i]));
+    }
+    return false;
+  }
+
+  std::string_view sql_;
+  const SqlDialectOptions& options_;
+  std::vector<SqlToken> tokens_;
+  std::vector<Edit> edits_;
+  std::vector<size_t> sig_;    // indices of the significant tokens
+  std::vector<size_t> match_;  // per significant parenthesis: its partner
+};
+
+}  // namespace
+
+std::string AdaptTsqlForSqlite(std::string_view tsql, const SqlDialectOptions& options) {
+  return SqliteAdapter(tsql, options).Run();
+}
+
+std::function<bool(std::string_view column)> ColumnNameMatcher(std::vector<std::string> names) {
+  return [names = std::move(names)](std::string_view column) {
+    for (const std::string& n : names) {
+      if (SqlEqualsIgnoreCase(n, column)) return true;
+    }
+    return false;
+  };
+}
+
+std::string QuoteSqlText(std::string_view value) {
+  std::string out = "'";
+  out.reserve(value.size() + 2);
+  for (char c : value) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  out += '\'';
+  return out;
+}
+
+}  // namespace tarvolin
