@@ -3,18 +3,59 @@
 #include <iostream>
 
 #include "tarvolin/automation/error.h"
+#include "tarvolin/db/company_database.h"
+
+namespace {
+
+// An engine or platform error: its number, source chain and description.
+int ReportError(const tarvolin::Error& e) {
+  std::cerr << "tarvolin: error " << e.number();
+  if (!e.source().empty()) {
+    std::string source = e.source();
+    for (size_t at = source.find("\r\n"); at != std::string::npos; at = source.find("\r\n", at)) {
+      source.replace(at, 2, " <- ");
+    }
+    std::cerr << " in " << source;
+  }
+  std::cerr << ": " << e.description() << "\n";
+  return 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"Tarvolin: recalculates US sales and purchase documents", "tarvolin"};
   app.set_version_flag("--version", std::string("tarvolin ") + TARVOLIN_VERSION);
   app.require_subcommand(0, 1);
+
+  auto* db = app.add_subcommand("db", "Manage the company database");
+  db->require_subcommand(1);
+  auto* init = db->add_subcommand(
+      "init", "Create the company database: the schema and, unless --empty, the demo company");
+  std::string db_path = tarvolin::DefaultDatabasePath();
+  bool empty = false;
+  bool force = false;
+  init->add_option("--db", db_path, "Database file ($TARVOLIN_DB, else ./tarvolin.db)");
+  init->add_flag("--empty", empty, "Create the schema only");
+  init->add_flag("--force", force, "Replace a database that already holds tables");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e);
   }
-  if (argc == 1) {
-    std::cout << app.help();
+  try {
+    if (init->parsed()) {
+      const auto written = tarvolin::InitCompanyDatabase(db_path, {.demo = !empty, .force = force});
+      for (const auto& file : written) std::cout << "created " << file << "\n";
+      return 0;
+    }
+  } catch (const tarvolin::Error& e) {
+    return ReportError(e);
+  } catch (const std::exception& e) {
+    std::cerr << "tarvolin: " << e.what() << "\n";
+    return 1;
   }
+  std::cout << app.help();
   return 0;
 }

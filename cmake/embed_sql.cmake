@@ -1,0 +1,21 @@
+# Writes a C++ source holding SQL files as string constants, so the command
+# can build a database without finding the data folder at run time.
+# Inputs: OUT (the .cpp to write), NAMES and FILES (parallel lists joined by |).
+string(REPLACE "|" ";" NAMES "${NAMES}")
+string(REPLACE "|" ";" FILES "${FILES}")
+set(content "// Generated from the data folder; do not edit.\nnamespace tarvolin::embedded {\n")
+list(LENGTH NAMES count)
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+  list(GET NAMES ${i} name)
+  list(GET FILES ${i} file)
+  file(READ "${file}" sql)
+  string(FIND "${sql}" ")tvsql\"" clash)
+  if(NOT clash EQUAL -1)
+    message(FATAL_ERROR "${file} contains the raw-string delimiter")
+  endif()
+  string(APPEND content "extern const char ${name}[];\nconst char ${name}[] = R\"tvsql(${sql})tvsql\";\n")
+endforeach()
+string(APPEND content "}  // namespace tarvolin::embedded\n")
+file(WRITE "${OUT}.tmp" "${content}")
+file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)

@@ -1,0 +1,69 @@
+// The embedded company database: a Connection over an SQLite file.
+//
+// Statements arrive as T-SQL and are adapted to SQLite (sql_dialect.h) before
+// they run. Dates are stored as ISO text; date columns are learnt from the
+// schema (columns declared DATE or DATETIME) so 'YYYYMMDD' literals compared
+// with them are rewritten. A second database the engine names as
+// [name].dbo.TABLE is an SQLite file attached under that name.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "tarvolin/db/connection.h"
+
+struct sqlite3;
+
+namespace tarvolin {
+
+struct SqliteOpenOptions {
+  bool create = true;  // create the file when missing
+  bool read_only = false;
+};
+
+class SqliteConnection : public Connection {
+ public:
+  // Opens path (":memory:" for a private in-memory database). A file that
+  // cannot be opened raises 3709 naming the path.
+  static std::shared_ptr<SqliteConnection> Open(const std::string& path,
+                                                SqliteOpenOptions options = {});
+  ~SqliteConnection() override;
+  SqliteConnection(const SqliteConnection&) = delete;
+  SqliteConnection& operator=(const SqliteConnection&) = delete;
+
+  std::shared_ptr<Recordset> Execute(std::string_view command_text,
+                                     int32_t* records_affected = nullptr,
+                                     int32_t options = execute_option::kUnspecified) override;
+  int BeginTrans() override;
+  void CommitTrans() override;
+  void RollbackTrans() override;
+  int TransactionLevel() const override { return transaction_level_; }
+  void Close() override;
+  bool IsOpen() const override { return db_ != nullptr; }
+
+  // Runs a script of SQLite statements as written (no T-SQL adaptation).
+  void ExecuteScript(std::string_view sql);
+  // Attaches another SQLite file under name, for [name].dbo.TABLE.
+  void Attach(std::string_view name, const std::string& path);
+  bool IsAttached(std::string_view name) const;
+  // True when the main database has a table of that name.
+  bool HasTable(std::string_view table) const;
+  const std::string& path() const { return path_; }
+
+ private:
+  SqliteConnection(sqlite3* db, std::string path);
+  sqlite3* Handle() const;
+  void LoadDateColumns();
+  void RegisterFunctions();
+  [[noreturn]] void RaiseDatabaseError(std::string_view statement, std::string_view ran) const;
+  void RunPlain(const std::string& sql);
+
+  sqlite3* db_;
+  std::string path_;
+  int transaction_level_ = 0;
+  std::unordered_set<std::string> date_columns_;  // upper case
+};
+
+}  // namespace tarvolin

@@ -1,0 +1,352 @@
+#include "tarvolin/db/sqlite_connection.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <vector>
+
+#include "db/landed_cost_functions.h"
+#include "tarvolin/automation/error.h"
+#include "tarvolin/db/column_type.h"
+#include "tarvolin/db/sql_dialect.h"
+
+namespace tarvolin {
+namespace {
+
+constexpr std::string_view kSource = "SqliteConnection";
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return out;
+}
+
+// Finalizes a prepared statement on every path.
+struct Statement {
+  sqlite3_stmt* stmt = nullptr;
+  ~Statement() { sqlite3_finalize(stmt); }
+};
+
+Variant IntegerValue(sqlite3_int64 value) {
+  if (value >= INT32_MIN && value <= INT32_MAX) return Variant(static_cast<int32_t>(value));
+  return Variant(Decimal::FromInt64(value));
+}
+
+std::string_view Text(sqlite3_stmt* stmt, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+  return text == nullptr
+             ? std::string_view()
+             : std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+}
+
+// One cell as the value the field's type expects, so a decimal read from
+// text or from a binary double comes out exact.
+Variant CellValue(sqlite3_stmt* stmt, int column, const FieldInfo& field) {
+  const int storage = sqlite3_column_type(stmt, column);
+  if (storage == SQLITE_NULL) return Variant::Null();
+  const auto bad_value = [&](std::string_view what) -> Variant {
+    RaiseText(err::kDatabaseError, kSource,
+              "column " + field.name + " holds \"" + std::string(Text(stmt, column)) +
+                  "\", which is not " + std::string(what));
+  };
+  switch (field.type) {
+    case DataType::kDecimal:
+    case DataType::kNumeric:
+    case DataType::kCurrency:
+    case DataType::kBigInt: {
+      Decimal value;
+      if (storage == SQLITE_INTEGER) {
+        value = Decimal::FromInt64(sqlite3_column_int64(stmt, column));
+      } else if (storage == SQLITE_FLOAT) {
+        // SQLite keeps a decimal text as a binary double when 17 digits give
+        // it back, so read 17 digits and round to the column's scale.
+        char digits[40];
+        std::snprintf(digits, sizeof digits, "%.17g", sqlite3_column_double(stmt, column));
+        value = Decimal::Parse(digits);
+        if (value.scale() > field.numeric_scale) value = value.RoundHalfEven(field.numeric_scale);
+      } else if (auto parsed = Decimal::TryParse(Text(stmt, column))) {
+        value = *parsed;
+      } else {
+        return bad_value("a number");
+      }
+      // The server hands decimals back at their column's scale.
+      if (field.numeric_scale > value.scale()) {
+        try {
+          value = value.WithScale(field.numeric_scale);
+        } catch (const Error&) {  // too many digits for that scale: keep it as stored
+        }
+      }
+      return Variant(value);
+    }
+    case DataType::kDate:
+      if (storage == SQLITE_TEXT) {
+        if (auto date = Date::Parse(Text(stmt, column))) return Variant(*date);
+      }
+      return bad_value("a date");
+    case DataType::kBoolean:
+      if (storage == SQLITE_INTEGER) return Variant(sqlite3_column_int64(stmt, column) != 0);
+      return Variant(std::string(Text(stmt, column)));
+    case DataType::kDouble:
+    case DataType::kSingle:
+      if (storage == SQLITE_TEXT) return Variant(std::string(Text(stmt, column)));
+      return Variant(sqlite3_column_double(stmt, column));
+    case DataType::kSmallInt:
+    case DataType::kTinyInt:
+    case DataType::kInteger:
+      if (storage == SQLITE_INTEGER) return IntegerValue(sqlite3_column_int64(stmt, column));
+      if (storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(stmt, column));
+      return Variant(std::string(Text(stmt, column)));
+    case DataType::kChar:
+    case DataType::kVarChar:
+    case DataType::kLongVarChar:
+    case DataType::kVarWChar:
+      return Variant(std::string(Text(stmt, column)));
+    default:
+      switch (storage) {
+        case SQLITE_INTEGER:
+          return IntegerValue(sqlite3_column_int64(stmt, column));
+        case SQLITE_FLOAT:
+          return Variant(sqlite3_column_double(stmt, column));
+        default:
+          return Variant(std::string(Text(stmt, column)));
+      }
+  }
+}
+
+bool IsBlank(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](unsigned char c) { return std::isspace(c) || c == ';'; });
+}
+
+bool ChangesSchema(std::string_view sql) {
+  size_t start = 0;
+  while (start < sql.size() && std::isspace(static_cast<unsigned char>(sql[start]))) ++start;
+  const std::string head = Upper(sql.substr(start, 8));
+  return head.rfind("CREATE", 0) == 0 || head.rfind("ALTER", 0) == 0 ||
+         head.rfind("DROP", 0) == 0 || head.rfind("ATTACH", 0) == 0;
+}
+
+}  // namespace
+
+std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path,
+                                                         SqliteOpenOptions options) {
+  sqlite3* db = nullptr;
+  int flags = options.read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  if (options.create && !options.read_only) flags |= SQLITE_OPEN_CREATE;
+  const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    const std::string message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close(db);
+    RaiseText(err::kConnectionUnusable, kSource,
+              "cannot open database \"" + path + "\": " + message);
+  }
+  std::shared_ptr<SqliteConnection> connection(new SqliteConnection(db, path));
+  // A file that is not a database only shows itself on the first read.
+  try {
+    connection->RunPlain("PRAGMA foreign_keys = ON");
+    connection->LoadDateColumns();
+  } catch (const Error& e) {
+    RaiseText(err::kConnectionUnusable, kSource,
+              "cannot use database \"" + path + "\": " + e.description());
+  }
+  connection->RegisterFunctions();
+  return connection;
+}
+
+SqliteConnection::SqliteConnection(sqlite3* db, std::string path)
+    : db_(db), path_(std::move(path)) {
+  sqlite3_busy_timeout(db_, 5000);
+}
+
+SqliteConnection::~SqliteConnection() { sqlite3_close_v2(db_); }
+
+sqlite3* SqliteConnection::Handle() const {
+  if (db_ == nullptr) Raise(err::kConnectionUnusable, kSource, "the connection is closed");
+  return db_;
+}
+
+void SqliteConnection::Close() {
+  if (db_ == nullptr) return;
+  sqlite3_close_v2(db_);
+  db_ = nullptr;
+  transaction_level_ = 0;
+}
+
+void SqliteConnection::RaiseDatabaseError(std::string_view statement, std::string_view ran) const {
+  std::string description = sqlite3_errmsg(db_);
+  description += " in statement: ";
+  description += statement;
+  if (ran != statement) {
+    description += " (run as: ";
+    description += ran;
+    description += ")";
+  }
+  RaiseText(err::kDatabaseError, kSource, description);
+}
+
+void SqliteConnection::RunPlain(const std::string& sql) {
+  char* message = nullptr;
+  if (sqlite3_exec(Handle(), sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    std::string text = message != nullptr ? message : "unknown error";
+    sqlite3_free(message);
+    RaiseText(err::kDatabaseError, kSource, text + " in statement: " + sql);
+  }
+}
+
+std::shared_ptr<Recordset> SqliteConnection::Execute(std::string_view command_text,
+                                                     int32_t* records_affected,
+                                                     int32_t /*options*/) {
+  sqlite3* db = Handle();
+  SqlDialectOptions dialect;
+  dialect.is_date_column = [this](std::string_view column) {
+    return date_columns_.count(Upper(column)) != 0;
+  };
+  const std::string sql = AdaptTsqlForSqlite(command_text, dialect);
+  std::shared_ptr<Recordset> result;
+  int32_t affected = -1;
+  const char* next = sql.c_str();
+  const char* end = next + sql.size();
+  while (next < end && !IsBlank(std::string_view(next, static_cast<size_t>(end - next)))) {
+    Statement statement;
+    if (sqlite3_prepare_v2(db, next, static_cast<int>(end - next), &statement.stmt, &next) !=
+        SQLITE_OK) {
+      RaiseDatabaseError(command_text, sql);
+    }
+    if (statement.stmt == nullptr) break;  // only a comment was left
+    const int columns = sqlite3_column_count(statement.stmt);
+    if (columns == 0 || result) {
+      int rc;
+      while ((rc = sqlite3_step(statement.stmt)) == SQLITE_ROW) {
+      }
+      if (rc != SQLITE_DONE) RaiseDatabaseError(command_text, sql);
+      if (columns == 0) affected = sqlite3_changes(db);
+      continue;
+    }
+    auto recordset = Recordset::Create();
+    std::vector<FieldInfo> fields;
+    for (int i = 0; i < columns; ++i) {
+      const char* declared = sqlite3_column_decltype(statement.stmt, i);
+      std::string name = sqlite3_column_name(statement.stmt, i);
+      const auto clash = [&](const FieldInfo& f) { return Upper(f.name) == Upper(name); };
+      if (std::any_of(fields.begin(), fields.end(), clash)) name += "#" + std::to_string(i + 1);
+      fields.push_back(FieldFromDeclaredType(name, declared == nullptr ? "" : declared));
+      recordset->AppendField(fields.back());
+    }
+    recordset->Open();
+    int rc;
+    while ((rc = sqlite3_step(statement.stmt)) == SQLITE_ROW) {
+      recordset->AddNew();
+      for (int i = 0; i < columns; ++i) {
+        recordset->Set(FieldRef(i), CellValue(statement.stmt, i, fields[static_cast<size_t>(i)]));
+      }
+      recordset->Update();
+    }
+    if (rc != SQLITE_DONE) RaiseDatabaseError(command_text, sql);
+    recordset->MoveFirst();
+    result = std::move(recordset);
+  }
+  if (ChangesSchema(sql)) LoadDateColumns();
+  if (records_affected != nullptr) *records_affected = affected;
+  if (!result) result = Recordset::Create();  // closed: the statement returned no rows
+  return result;
+}
+
+int SqliteConnection::BeginTrans() {
+  RunPlain(transaction_level_ == 0 ? std::string("BEGIN")
+                                   : "SAVEPOINT tv_" + std::to_string(transaction_level_));
+  return ++transaction_level_;
+}
+
+void SqliteConnection::CommitTrans() {
+  if (transaction_level_ == 0) Raise(err::kNotAllowed, kSource, "no transaction to commit");
+  --transaction_level_;
+  RunPlain(transaction_level_ == 0 ? std::string("COMMIT")
+                                   : "RELEASE tv_" + std::to_string(transaction_level_));
+}
+
+void SqliteConnection::RollbackTrans() {
+  if (transaction_level_ == 0) Raise(err::kNotAllowed, kSource, "no transaction to roll back");
+  --transaction_level_;
+  if (transaction_level_ == 0) {
+    RunPlain("ROLLBACK");
+  } else {
+    const std::string name = "tv_" + std::to_string(transaction_level_);
+    RunPlain("ROLLBACK TO " + name + "; RELEASE " + name);
+  }
+}
+
+void SqliteConnection::ExecuteScript(std::string_view sql) {
+  RunPlain(std::string(sql));
+  LoadDateColumns();
+}
+
+void SqliteConnection::Attach(std::string_view name, const std::string& path) {
+  std::string quoted_name = "\"";
+  for (char c : name) quoted_name += c == '"' ? std::string("\"\"") : std::string(1, c);
+  quoted_name += "\"";
+  RunPlain("ATTACH DATABASE " + QuoteSqlText(path) + " AS " + quoted_name);
+  LoadDateColumns();
+}
+
+bool SqliteConnection::IsAttached(std::string_view name) const {
+  Statement statement;
+  if (sqlite3_prepare_v2(Handle(), "SELECT name FROM pragma_database_list", -1, &statement.stmt,
+                         nullptr) != SQLITE_OK) {
+    return false;
+  }
+  while (sqlite3_step(statement.stmt) == SQLITE_ROW) {
+    if (Upper(Text(statement.stmt, 0)) == Upper(name)) return true;
+  }
+  return false;
+}
+
+bool SqliteConnection::HasTable(std::string_view table) const {
+  Statement statement;
+  if (sqlite3_prepare_v2(Handle(),
+                         "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 "
+                         "COLLATE NOCASE",
+                         -1, &statement.stmt, nullptr) != SQLITE_OK) {
+    return false;
+  }
+  sqlite3_bind_text(statement.stmt, 1, table.data(), static_cast<int>(table.size()),
+                    SQLITE_TRANSIENT);
+  return sqlite3_step(statement.stmt) == SQLITE_ROW;
+}
+
+void SqliteConnection::LoadDateColumns() {
+  std::vector<std::string> schemas;
+  {
+    Statement list;
+    if (sqlite3_prepare_v2(Handle(), "SELECT name FROM pragma_database_list", -1, &list.stmt,
+                           nullptr) != SQLITE_OK) {
+      RaiseText(err::kDatabaseError, kSource, sqlite3_errmsg(db_));
+    }
+    while (sqlite3_step(list.stmt) == SQLITE_ROW) schemas.emplace_back(Text(list.stmt, 0));
+  }
+  date_columns_.clear();
+  for (const std::string& schema : schemas) {
+    const std::string quoted = QuoteSqlText(schema);
+    const std::string sql = "SELECT p.name, p.type FROM \"" + schema +
+                            "\".sqlite_master AS m, pragma_table_info(m.name, " + quoted +
+                            ") AS p WHERE m.type = 'table'";
+    Statement statement;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement.stmt, nullptr) != SQLITE_OK) {
+      RaiseText(err::kDatabaseError, kSource, sqlite3_errmsg(db_));
+    }
+    int rc;
+    while ((rc = sqlite3_step(statement.stmt)) == SQLITE_ROW) {
+      const std::string type = Upper(Text(statement.stmt, 1));
+      if (type.rfind("DATE", 0) == 0 || type.rfind("SMALLDATETIME", 0) == 0) {
+        date_columns_.insert(Upper(Text(statement.stmt, 0)));
+      }
+    }
+    if (rc != SQLITE_DONE) RaiseText(err::kDatabaseError, kSource, sqlite3_errmsg(db_));
+  }
+}
+
+void SqliteConnection::RegisterFunctions() { RegisterLandedCostFunctions(db_); }
+
+}  // namespace tarvolin
