@@ -1,0 +1,195 @@
+// The core document object as the engine sees it. The host owns the document:
+// its recordsets, its state, the current company and the services the engine
+// calls. Operations are grouped by family; each family is an interface of its
+// own so a host can implement (and a test replace) one family at a time.
+//
+// Recordsets are live: what the engine writes through them (or their clones)
+// is the document. A recordset the document does not have is nullptr.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "tarvolin/automation/error_policy.h"
+#include "tarvolin/automation/variant.h"
+#include "tarvolin/recordset/recordset.h"
+
+namespace tarvolin {
+
+// The document's recordsets by role, with the table each is typed from.
+enum class DocumentTable {
+  kHeader,          // DO11_DOCTESTATA
+  kTotals,          // DO13_DOCTOTALI
+  kAccessoryData,   // DO14_DOCDATIACC
+  kAgents,          // DO21_DOCAGENTI
+  kCounterpart,     // DO23_DOCCONTOPAR
+  kHeaderAgents,    // DO29_DOCTESAGENTI
+  kBody,            // DO30_DOCCORPO
+  kBodyOrderData,   // DO31_DOCCORPOORD
+  kCommissionRows,  // DO32_DOCCORPOPROV
+  kLandedCosts,     // DO50_DOCCORPOCOSTI
+  kDiscountDetail,  // DO69_DOCCORPOSCMAG
+  kSchedule,        // DO79_DOCSCADENZE
+  kCounterparts,    // CG42_RIGHECONT
+  kGroupedRows,     // the host's grouped rows (same fields as the body)
+  kTaxSummary,      // USA74, the engine's working recordset
+};
+inline constexpr int kDocumentTableCount = 15;
+
+// The stored table a role is typed from ("DO30_DOCCORPO"); "USA74" for the
+// tax summary, which has no table.
+std::string_view DocumentTableName(DocumentTable table);
+// The role of a table name (case-insensitive); false when it names none.
+bool DocumentTableFromName(std::string_view name, DocumentTable& table);
+
+class DocumentRecordsets {
+ public:
+  virtual ~DocumentRecordsets() = default;
+  virtual std::shared_ptr<Recordset> Get(DocumentTable table) = 0;
+  // Replaces (or, with nullptr, removes) a recordset of the document.
+  virtual void Set(DocumentTable table, std::shared_ptr<Recordset> recordset) = 0;
+};
+
+// The document's switches and running values the engine reads and writes.
+// A plain record: the host decides them, the engine follows them.
+struct DocumentState {
+  // Whether the document uses a recordset; by default, whether it has it.
+  std::optional<bool> in_use[kDocumentTableCount];
+  int32_t highest_row_progressive = 0;
+  // A body row the recalculation leaves out (Empty: none).
+  Variant excluded_row_bookmark;
+  // True when the document is kept in company currency (its _VAL fields Null);
+  // by default, whether the document currency is the company currency.
+  std::optional<bool> no_conversion;
+  bool clear_discount_detail = false;  // discount switch: detail rows follow the row
+  bool new_document = false;
+  bool schedule_locked = false;
+  bool totals_changed = false;
+  bool grouped_rows = false;
+  bool row_edit = false;
+  int16_t document_mode = 0;
+  int16_t hand_entered_installments = 0;
+  bool payment_substituted = false;
+  std::string substituted_payment_code;
+  bool header_agents = false;
+  bool use_reference_dates = false;
+  Variant first_reference_date;
+  Variant second_reference_date;
+};
+
+// The company the document belongs to, as the host's framework keeps it.
+class CurrentCompany : public Object {
+ public:
+  std::string_view TypeName() const override { return "CurrentCompany"; }
+  int32_t company_number = 0;
+  std::string currency_code;  // the company currency
+  Variant first_decimals;     // first decimals setting of the parameters
+  Variant second_decimals;    // second decimals setting of the parameters
+  std::string accounts_group;
+  std::string customers_control_account;
+  std::string suppliers_control_account;
+  // Amount decimals by currency code (the company's currency list).
+  std::vector<std::pair<std::string, int16_t>> currency_decimals;
+
+  // The amount decimals of a currency of the list; nullopt when absent.
+  std::optional<int16_t> AmountDecimals(std::string_view currency) const;
+};
+
+// The services object of the company.
+class CompanyServices {
+ public:
+  virtual ~CompanyServices() = default;
+  virtual std::string CompanyCurrencyCode() = 0;
+  // The text of message `number` (default text `text`), with `parameters`
+  // (an array, or anything else for none) put into its %1, %2... places.
+  virtual std::string MessageText(std::string_view text, int32_t number,
+                                  const Variant& parameters) = 0;
+};
+
+// The current-currency cache the engine keeps in the document.
+struct CurrencyCache {
+  std::shared_ptr<Recordset> recordset;
+  std::string code;
+  int16_t amount_decimals = 0;
+  int16_t price_decimals = 0;
+};
+
+// Arithmetic the host's framework offers on amounts.
+class CalculationServices {
+ public:
+  virtual ~CalculationServices() = default;
+  // amount less `percentage` %, rounded to the decimals of currency.
+  virtual Variant DiscountByPercentage(const Variant& amount, const Variant& percentage,
+                                       std::string_view currency) = 0;
+  // `percentage` % of amount, rounded to the decimals of currency.
+  virtual Variant PercentageOf(const Variant& amount, const Variant& percentage,
+                               std::string_view currency) = 0;
+};
+
+// Messages to the user and the answer to errors.
+class DialogueServices {
+ public:
+  virtual ~DialogueServices() = default;
+  // A number as SQL text ("12.5", "-3"; "." as separator).
+  virtual std::string NumberAsSql(const Variant& number) = 0;
+  // Shows a message; returns the button pressed.
+  virtual int32_t MessageBox(std::string_view text, std::string_view title, int32_t style) = 0;
+  virtual ErrorService& Errors() = 0;
+};
+
+class CoreDocument : public Object {
+ public:
+  std::string_view TypeName() const override { return "CoreDocument"; }
+
+  virtual DocumentRecordsets& Recordsets() = 0;
+  virtual DocumentState& State() = 0;
+  // The state's flags with their defaults applied: a recordset is in use
+  // unless the state says otherwise when the document has it; the document is
+  // kept in company currency unless the state says otherwise when its currency
+  // is the company's.
+  virtual bool InUse(DocumentTable table) = 0;
+  virtual bool NoConversion() = 0;
+  // The current-company object; raises 91 when the document has none.
+  virtual std::shared_ptr<CurrentCompany> Company() = 0;
+  virtual int32_t CompanyNumber() = 0;
+  virtual CompanyServices& Services() = 0;
+  virtual CurrencyCache& Currency() = 0;
+  virtual CalculationServices& Calculation() = 0;
+  virtual DialogueServices& Dialogue() = 0;
+  // A property of the document settings object, read by name; Empty when the
+  // settings object has no such property.
+  virtual Variant DocumentSetting(std::string_view property) = 0;
+};
+
+// The framework session (the host's active interface).
+class FrameworkSession : public Object {
+ public:
+  std::string_view TypeName() const override { return "FrameworkSession"; }
+  // The catalogue's text for a message number, with parameters (an array,
+  // possibly empty) in its %1, %2... places.
+  virtual std::string CatalogueText(int32_t number, const VariantArray& parameters) = 0;
+  virtual std::string CurrentUser() = 0;
+};
+
+// The shared calculation helper (Cls_Calcoli).
+class CalculationHelper : public Object {
+ public:
+  std::string_view TypeName() const override { return "CalculationHelper"; }
+  virtual void SetCurrentCompany(std::shared_ptr<CurrentCompany> company) = 0;
+  virtual std::shared_ptr<CurrentCompany> current_company() const = 0;
+  // An amount in document currency to company currency at rate (document
+  // units per company unit), rounded to the company currency's decimals.
+  virtual Variant ToCompanyCurrency(const Variant& amount, const Variant& rate,
+                                    std::string_view document_currency) = 0;
+  // An amount in company currency to document currency at rate, rounded to the
+  // document currency's decimals.
+  virtual Variant ToDocumentCurrency(const Variant& amount, const Variant& rate,
+                                     std::string_view document_currency) = 0;
+};
+
+}  // namespace tarvolin

@@ -1,0 +1,216 @@
+// CLSMG_TARVOLIN: the document-recalculation engine. The host sets cc,
+// ADOConnection and ActiveInterface, calls members, and calls Terminate when
+// done. The engine calls its own public members through ICLSMG_TARVOLIN, as
+// the host does, so one code path serves both.
+//
+// Members that are not part of this build raise 438 naming the member.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "tarvolin/automation/dictionary.h"
+#include "tarvolin/db/connection.h"
+#include "tarvolin/engine/core_document.h"
+
+namespace tarvolin {
+
+// The engine's public interface, in slot order.
+class ICLSMG_TARVOLIN : public Object {
+ public:
+  std::string_view TypeName() const override { return "CLSMG_TARVOLIN"; }
+
+  // 1-7: properties.
+  virtual std::shared_ptr<CoreDocument> cc() const = 0;
+  virtual void set_cc(std::shared_ptr<CoreDocument> value) = 0;
+  virtual std::shared_ptr<Connection> ADOConnection() const = 0;
+  virtual void set_ADOConnection(std::shared_ptr<Connection> value) = 0;
+  virtual std::shared_ptr<FrameworkSession> ActiveInterface() const = 0;
+  virtual void set_ActiveInterface(std::shared_ptr<FrameworkSession> value) = 0;
+  virtual std::string ADOConnectionString() const = 0;
+  virtual void set_ADOConnectionString(std::string value) = 0;
+  virtual int16_t NumRigheModificate() const = 0;
+  virtual void set_NumRigheModificate(int16_t value) = 0;
+  virtual Variant ArrRigheModificate() const = 0;  // a copy
+  virtual std::shared_ptr<CalculationHelper> Cls_Calcoli() = 0;
+
+  // 8-32: methods.
+  virtual void RicalcolaTotaliDaRigheCorpo(bool ImportoNettoScontiPiede = true,
+                                           bool ContropartiteCastellettoIva = true,
+                                           bool TotaliDocumento = true, bool Scadenze = true,
+                                           bool UltimoProgressivoRiga = true,
+                                           bool TotaliProvvigioni = true) = 0;
+  virtual void RicalcolaScadenze() = 0;
+  virtual void Terminate() = 0;
+  virtual Variant InValutaAzienda(const Variant& ImportoBase, const Variant& Cambio) = 0;
+  virtual void AddRigaModificata(std::shared_ptr<Recordset>& RecordsetCorpo) = 0;
+  virtual void ClearDettaglioSConti(std::shared_ptr<Recordset>& fclsDocCorpo) = 0;
+  virtual Variant CalcolaIncidenza(const Variant& ImportoBase, const Variant& ImportoTotale,
+                                   int16_t CifreDiPrecisione = 6) = 0;
+  virtual void AggiungiContropartitaDaCorpo(std::shared_ptr<Recordset> RecordsetCorpo) = 0;
+  virtual double RoundN(double Number, int32_t NumDigitsAfterDecimal = 0) = 0;
+  virtual Variant Arrotondamento(const Variant& ImportoBase, int32_t TipoCampo,
+                                 const Variant& CodiceValuta) = 0;
+  virtual bool RigaSpesaNonDefiscalizzabile(std::shared_ptr<Recordset>& fclsRstCorpo) = 0;
+  virtual void ImpostaPrezziPerRigaDaLordo(std::shared_ptr<Recordset>& fclsRstTestata,
+                                           std::shared_ptr<Recordset>& fclsRstCorpo,
+                                           const Variant& fvarPrezzoLordo, int16_t fintUM,
+                                           bool fbolIvaCompresa) = 0;
+  // AddScadenza's arguments in declaration order (see AddScadenzaArgs).
+  struct AddScadenzaArgs;
+  virtual void AddScadenza(std::shared_ptr<Recordset>& RecordsetScadenze,
+                           const AddScadenzaArgs& args) = 0;
+  virtual bool FindValuta(const Variant& CodiceValuta) = 0;
+  virtual void CambiaDocCorpoPrezzo1Rel(std::shared_ptr<Recordset>& fclsRstCorpo,
+                                        const Variant& Num, bool FlagRicalcolaPrezzo2 = false,
+                                        bool FlagRicalcolaPrezzoCF = false) = 0;
+  virtual void CambiaDocCorpoPrezzo2Rel(std::shared_ptr<Recordset>& fclsRstCorpo,
+                                        const Variant& Num, bool FlagRicalcolaPrezzo1 = false,
+                                        bool FlagRicalcolaPrezzoCF = false) = 0;
+  virtual void CambiaDocCorpoPrezzoCFRel(std::shared_ptr<Recordset>& fclsRstCorpo,
+                                         const Variant& Num, bool FlagRicalcolaPrezzo1 = false,
+                                         bool FlagRicalcolaPrezzo2 = false) = 0;
+  virtual std::string CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(
+      const std::optional<Variant>& fvarDitta = std::nullopt) = 0;
+  virtual void OpenCastIva(const std::optional<std::string>& str_appendToWhere = std::nullopt) = 0;
+  virtual void RegistraContropartite() = 0;
+  virtual void RegistraCastellettoIVA() = 0;
+  virtual void AzzeramentoSpeseTrasportoACosto() = 0;
+  virtual void AnnotazioneSpeseTrasportoACosto() = 0;
+  virtual void AzzeramentoSpeseDaziACosto() = 0;
+  virtual void AnnotazioneSpeseDaziACosto() = 0;
+};
+
+struct ICLSMG_TARVOLIN::AddScadenzaArgs {
+  int16_t IndConto = 0;
+  std::string CodiceConto;
+  std::string CodiceValuta;
+  bool DocumentoIntraOrNoClienteFornitore = false;
+  int16_t TotaleRate = 0;
+  std::string CodiceAgente;
+  std::string CondizioneDiPagamento;
+  int16_t TipoEffetto = 0;
+  std::string SottoTipoEffetto;
+  Date DataScadenza;
+  Variant ImportoScadenzaEuro, ImportoScadenzaValuta, ImportoIvaEuro, ImportoIvaValuta,
+      ImportoRitenutaEuro, ImportoRitenutaValuta, BolliEuro, BolliValuta, SpeseIncassoEuro,
+      SpeseIncassoValuta, ImportoAbbuono, ImportoAcconto, ImportoPagato, ImportoScontoIncondEuro,
+      ImportoScontoIncondValuta, ImportoOmaggiNoRivEuro, ImportoOmaggiNoRivValuta;
+  bool ScadenzaSospesa = false;
+  Variant BancaPresentazione, AgenziaPresentazione;
+  std::optional<Variant> ProgressivoBanca, DataDecorrenza, TipoMerce;
+};
+
+using CalculationHelperFactory = std::function<std::shared_ptr<CalculationHelper>()>;
+
+class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
+ public:
+  // helper_factory makes the calculation helper on first use of Cls_Calcoli.
+  explicit CLSMG_TARVOLIN(CalculationHelperFactory helper_factory);
+  ~CLSMG_TARVOLIN() override;
+
+  std::shared_ptr<CoreDocument> cc() const override { return cc_; }
+  void set_cc(std::shared_ptr<CoreDocument> value) override { cc_ = std::move(value); }
+  std::shared_ptr<Connection> ADOConnection() const override { return connection_; }
+  void set_ADOConnection(std::shared_ptr<Connection> value) override {
+    connection_ = std::move(value);
+  }
+  std::shared_ptr<FrameworkSession> ActiveInterface() const override { return session_; }
+  void set_ActiveInterface(std::shared_ptr<FrameworkSession> value) override {
+    session_ = std::move(value);
+  }
+  std::string ADOConnectionString() const override { return connection_string_; }
+  void set_ADOConnectionString(std::string value) override {
+    connection_string_ = std::move(value);
+  }
+  int16_t NumRigheModificate() const override { return num_righe_modificate_; }
+  void set_NumRigheModificate(int16_t value) override { num_righe_modificate_ = value; }
+  Variant ArrRigheModificate() const override { return arr_righe_modificate_; }
+  std::shared_ptr<CalculationHelper> Cls_Calcoli() override;
+
+  void RicalcolaTotaliDaRigheCorpo(bool ImportoNettoScontiPiede, bool ContropartiteCastellettoIva,
+                                   bool TotaliDocumento, bool Scadenze, bool UltimoProgressivoRiga,
+                                   bool TotaliProvvigioni) override;
+  void RicalcolaScadenze() override;
+  void Terminate() override;
+  Variant InValutaAzienda(const Variant& ImportoBase, const Variant& Cambio) override;
+  void AddRigaModificata(std::shared_ptr<Recordset>& RecordsetCorpo) override;
+  void ClearDettaglioSConti(std::shared_ptr<Recordset>& fclsDocCorpo) override;
+  Variant CalcolaIncidenza(const Variant& ImportoBase, const Variant& ImportoTotale,
+                           int16_t CifreDiPrecisione) override;
+  void AggiungiContropartitaDaCorpo(std::shared_ptr<Recordset> RecordsetCorpo) override;
+  double RoundN(double Number, int32_t NumDigitsAfterDecimal) override;
+  Variant Arrotondamento(const Variant& ImportoBase, int32_t TipoCampo,
+                         const Variant& CodiceValuta) override;
+  bool RigaSpesaNonDefiscalizzabile(std::shared_ptr<Recordset>& fclsRstCorpo) override;
+  void ImpostaPrezziPerRigaDaLordo(std::shared_ptr<Recordset>& fclsRstTestata,
+                                   std::shared_ptr<Recordset>& fclsRstCorpo,
+                                   const Variant& fvarPrezzoLordo, int16_t fintUM,
+                                   bool fbolIvaCompresa) override;
+  void AddScadenza(std::shared_ptr<Recordset>& RecordsetScadenze,
+                   const AddScadenzaArgs& args) override;
+  bool FindValuta(const Variant& CodiceValuta) override;
+  void CambiaDocCorpoPrezzo1Rel(std::shared_ptr<Recordset>& fclsRstCorpo, const Variant& Num,
+                                bool FlagRicalcolaPrezzo2, bool FlagRicalcolaPrezzoCF) override;
+  void CambiaDocCorpoPrezzo2Rel(std::shared_ptr<Recordset>& fclsRstCorpo, const Variant& Num,
+                                bool FlagRicalcolaPrezzo1, bool FlagRicalcolaPrezzoCF) override;
+  void CambiaDocCorpoPrezzoCFRel(std::shared_ptr<Recordset>& fclsRstCorpo, const Variant& Num,
+                                 bool FlagRicalcolaPrezzo1, bool FlagRicalcolaPrezzo2) override;
+  std::string CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(
+      const std::optional<Variant>& fvarDitta) override;
+  void OpenCastIva(const std::optional<std::string>& str_appendToWhere) override;
+  void RegistraContropartite() override;
+  void RegistraCastellettoIVA() override;
+  void AzzeramentoSpeseTrasportoACosto() override;
+  void AnnotazioneSpeseTrasportoACosto() override;
+  void AzzeramentoSpeseDaziACosto() override;
+  void AnnotazioneSpeseDaziACosto() override;
+
+  // Private procedures, reachable for tests and for the engine's own parts.
+  std::string GetTestoMessaggio(const std::string& Testo, int32_t Numero, const Variant& Parametri);
+  std::shared_ptr<Recordset> CopiaRecordset(std::shared_ptr<Recordset>& Origine);
+  void GetRecordsetValute();
+
+  // The five tax-detail caches, created on first use.
+  Dictionary& DictTaxDetailFound();
+  Dictionary& DictTaxMaxAmountQty();
+  Dictionary& DictTaxBelowMax();
+  Dictionary& DictTaxAboveMax();
+  Dictionary& DictTaxOnTax();
+  // Whether a cache exists (tests: Terminate releases them).
+  bool HasTaxDetailCaches() const;
+
+  int16_t DecimaliTasse() const { return decimali_tasse_; }
+
+ private:
+  // The interface the engine calls its own members through.
+  ICLSMG_TARVOLIN& Self() { return *this; }
+  std::shared_ptr<CoreDocument> RequireCc() const;
+  std::shared_ptr<Connection> RequireConnection() const;
+  static Dictionary& Lazy(std::shared_ptr<Dictionary>& slot);
+
+  CalculationHelperFactory helper_factory_;
+  std::shared_ptr<CoreDocument> cc_;
+  std::shared_ptr<Connection> connection_;
+  std::shared_ptr<FrameworkSession> session_;
+  std::string connection_string_;
+  std::shared_ptr<CalculationHelper> cls_calcoli_;
+  int16_t num_righe_modificate_ = 0;
+  Variant arr_righe_modificate_ = Variant(VariantArray{});
+  std::vector<int32_t> arr_spese_prog_riga_;
+  std::vector<int16_t> arr_spese_tipo_spesa_;
+  std::vector<int16_t> arr_spese_tipo_tot_;
+  std::vector<int16_t> arr_spese_tipo_aliq_;
+  std::shared_ptr<Recordset> rst_tax_area_lines_;
+  std::string tax_area_lines_loaded_for_;
+  std::shared_ptr<Dictionary> dict_tax_detail_found_;
+  std::shared_ptr<Dictionary> dict_tax_max_amount_qty_;
+  std::shared_ptr<Dictionary> dict_tax_below_max_;
+  std::shared_ptr<Dictionary> dict_tax_above_max_;
+  std::shared_ptr<Dictionary> dict_tax_on_tax_;
+  int16_t decimali_tasse_ = 0;
+};
+
+}  // namespace tarvolin

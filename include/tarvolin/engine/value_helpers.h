@@ -1,0 +1,26 @@
+// Null-safe reading of field values, used everywhere in the engine.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "tarvolin/automation/variant.h"
+
+namespace tarvolin {
+
+// The value's text without trailing blanks (leading blanks stay); "" for a
+// value not passed, Null, Empty or blanks only.
+std::string NzStr(const std::optional<Variant>& Valore = std::nullopt);
+std::string NzStr(const Variant& Valore);
+
+// The value as a Decimal; the Integer 0 for Null, Empty or blanks. A value
+// that does not convert raises the conversion error.
+Variant NzDec(const Variant& Valore);
+// The same as a Decimal (the Integer 0 as Decimal 0), for arithmetic.
+Decimal NzDecimal(const Variant& Valore);
+
+// Text with every "'" doubled, for a value put between quotes in a statement
+// or a filter criterion: a quote in a code can never end the literal.
+std::string SqlQuoted(std::string_view value);
+
+}  // namespace tarvolin

@@ -1,0 +1,151 @@
+// The host's in-memory core document: the document's recordsets (typed from
+// the company schema), its state, the current company and the services the
+// engine calls. What the engine shows or asks is recorded, so a command or a
+// test can report it.
+#pragma once
+
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tarvolin/engine/core_document.h"
+
+namespace tarvolin {
+
+// A message the engine showed through the message box.
+struct ShownMessage {
+  std::string text;
+  std::string title;
+  int32_t style = 0;
+};
+
+// An error the engine handed to the error service, with the answer given.
+struct AskedError {
+  std::string procedure;
+  int32_t number = 0;
+  std::string source;
+  std::string description;
+  int answer = 0;
+};
+
+// The message catalogue: texts by number. A number without a text of its own
+// uses the default text the engine passes. "%1", "%2"... take the parameters.
+class MessageCatalogue {
+ public:
+  void Set(int32_t number, std::string text) { texts_[number] = std::move(text); }
+  const std::map<int32_t, std::string>& texts() const { return texts_; }
+  std::string Text(std::string_view default_text, int32_t number,
+                   const VariantArray& parameters) const;
+
+ private:
+  std::map<int32_t, std::string> texts_;
+};
+
+// An empty recordset of a document table, typed from the company schema and
+// open. The tax summary and unknown tables raise 3265 naming the table.
+std::shared_ptr<Recordset> NewDocumentRecordset(DocumentTable table);
+
+class HostDocument : public CoreDocument,
+                     private DocumentRecordsets,
+                     private CompanyServices,
+                     private CalculationServices,
+                     private DialogueServices,
+                     private ErrorService {
+ public:
+  explicit HostDocument(std::shared_ptr<CurrentCompany> company);
+
+  // CoreDocument.
+  DocumentRecordsets& Recordsets() override { return *this; }
+  DocumentState& State() override { return state_; }
+  bool InUse(DocumentTable table) override;
+  bool NoConversion() override;
+  std::shared_ptr<CurrentCompany> Company() override;
+  int32_t CompanyNumber() override;
+  CompanyServices& Services() override { return *this; }
+  CurrencyCache& Currency() override { return currency_; }
+  CalculationServices& Calculation() override { return *this; }
+  DialogueServices& Dialogue() override { return *this; }
+  Variant DocumentSetting(std::string_view property) override;
+
+  // The host side.
+  std::shared_ptr<Recordset> Get(DocumentTable table) override;
+  void Set(DocumentTable table, std::shared_ptr<Recordset> recordset) override;
+  void SetDocumentSetting(std::string name, Variant value);
+  const std::vector<std::pair<std::string, Variant>>& document_settings() const {
+    return settings_;
+  }
+  MessageCatalogue& catalogue() { return catalogue_; }
+  // The answer the error service gives (default 3: leave the procedure).
+  void set_error_answer(int answer) { error_answer_ = answer; }
+  const std::vector<ShownMessage>& messages() const { return messages_; }
+  const std::vector<AskedError>& asked_errors() const { return asked_errors_; }
+
+ private:
+  // CompanyServices.
+  std::string CompanyCurrencyCode() override;
+  std::string MessageText(std::string_view text, int32_t number,
+                          const Variant& parameters) override;
+  // CalculationServices.
+  Variant DiscountByPercentage(const Variant& amount, const Variant& percentage,
+                               std::string_view currency) override;
+  Variant PercentageOf(const Variant& amount, const Variant& percentage,
+                       std::string_view currency) override;
+  // DialogueServices.
+  std::string NumberAsSql(const Variant& number) override;
+  int32_t MessageBox(std::string_view text, std::string_view title, int32_t style) override;
+  ErrorService& Errors() override { return *this; }
+  // ErrorService.
+  int Ask(std::string_view procedure, int32_t number, std::string_view text, int32_t style,
+          const Error& error) override;
+
+  int16_t CurrencyDecimals(std::string_view currency) const;
+
+  std::shared_ptr<CurrentCompany> company_;
+  std::array<std::shared_ptr<Recordset>, kDocumentTableCount> recordsets_;
+  DocumentState state_;
+  CurrencyCache currency_;
+  std::vector<std::pair<std::string, Variant>> settings_;
+  MessageCatalogue catalogue_;
+  int error_answer_ = 3;
+  std::vector<ShownMessage> messages_;
+  std::vector<AskedError> asked_errors_;
+};
+
+// The host's framework session: the current user and the message catalogue.
+class HostSession : public FrameworkSession {
+ public:
+  HostSession(std::string user, std::string group)
+      : user_(std::move(user)), group_(std::move(group)) {}
+  std::string CatalogueText(int32_t number, const VariantArray& parameters) override;
+  std::string CurrentUser() override { return user_; }
+  const std::string& group() const { return group_; }
+  MessageCatalogue& catalogue() { return catalogue_; }
+
+ private:
+  std::string user_;
+  std::string group_;
+  MessageCatalogue catalogue_;
+};
+
+// The calculation helper: converts between company and document currency at
+// the document's rate (document units per company unit), rounding half away
+// from zero to the target currency's decimals (2 for a currency the company
+// does not list).
+class HostCalculationHelper : public CalculationHelper {
+ public:
+  void SetCurrentCompany(std::shared_ptr<CurrentCompany> company) override {
+    company_ = std::move(company);
+  }
+  std::shared_ptr<CurrentCompany> current_company() const override { return company_; }
+  Variant ToCompanyCurrency(const Variant& amount, const Variant& rate,
+                            std::string_view document_currency) override;
+  Variant ToDocumentCurrency(const Variant& amount, const Variant& rate,
+                             std::string_view document_currency) override;
+
+ private:
+  std::shared_ptr<CurrentCompany> company_;
+};
+
+}  // namespace tarvolin

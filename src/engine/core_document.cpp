@@ -1,0 +1,47 @@
+#include "tarvolin/engine/core_document.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tarvolin {
+namespace {
+
+constexpr std::string_view kTableNames[kDocumentTableCount] = {
+    "DO11_DOCTESTATA",    "DO13_DOCTOTALI",     "DO14_DOCDATIACC",
+    "DO21_DOCAGENTI",     "DO23_DOCCONTOPAR",   "DO29_DOCTESAGENTI",
+    "DO30_DOCCORPO",      "DO31_DOCCORPOORD",   "DO32_DOCCORPOPROV",
+    "DO50_DOCCORPOCOSTI", "DO69_DOCCORPOSCMAG", "DO79_DOCSCADENZE",
+    "CG42_RIGHECONT",     "DO30_RAGGRUPPATE",   "USA74",
+};
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) ==
+                  std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+}  // namespace
+
+std::string_view DocumentTableName(DocumentTable table) {
+  return kTableNames[static_cast<int>(table)];
+}
+
+bool DocumentTableFromName(std::string_view name, DocumentTable& table) {
+  for (int i = 0; i < kDocumentTableCount; ++i) {
+    if (EqualsNoCase(kTableNames[i], name)) {
+      table = static_cast<DocumentTable>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::optional<int16_t> CurrentCompany::AmountDecimals(std::string_view currency) const {
+  for (const auto& [code, decimals] : currency_decimals) {
+    if (EqualsNoCase(code, currency)) return decimals;
+  }
+  return std::nullopt;
+}
+
+}  // namespace tarvolin

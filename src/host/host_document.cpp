@@ -1,0 +1,160 @@
+#include "tarvolin/host/host_document.h"
+
+#include <algorithm>
+
+#include "tarvolin/automation/error.h"
+#include "tarvolin/db/schema_catalog.h"
+#include "tarvolin/engine/value_helpers.h"
+
+namespace tarvolin {
+namespace {
+
+constexpr std::string_view kSource = "HostDocument";
+
+Decimal RoundToCurrency(const Decimal& value, int16_t decimals) {
+  return value.RoundHalfAwayFromZero(std::clamp<int>(decimals, 0, Decimal::kMaxScale));
+}
+
+}  // namespace
+
+std::string MessageCatalogue::Text(std::string_view default_text, int32_t number,
+                                   const VariantArray& parameters) const {
+  const auto it = texts_.find(number);
+  std::string text(it != texts_.end() ? std::string_view(it->second) : default_text);
+  // Highest first, so %1 does not eat the start of %10.
+  for (size_t i = parameters.size(); i >= 1; --i) {
+    const std::string mark = "%" + std::to_string(i);
+    const std::string value = parameters[i - 1].IsNull() ? "" : parameters[i - 1].CStr();
+    for (size_t at = text.find(mark); at != std::string::npos;
+         at = text.find(mark, at + value.size())) {
+      text.replace(at, mark.size(), value);
+    }
+  }
+  return text;
+}
+
+std::shared_ptr<Recordset> NewDocumentRecordset(DocumentTable table) {
+  const std::string_view name = DocumentTableName(table);
+  const std::string_view typed_from =
+      table == DocumentTable::kGroupedRows ? DocumentTableName(DocumentTable::kBody) : name;
+  const auto* fields = SchemaCatalog::Embedded().Fields(typed_from);
+  if (fields == nullptr) {
+    Raise(err::kItemNotFound, kSource, "no table " + std::string(name) + " in the schema");
+  }
+  auto recordset = Recordset::Create();
+  for (const FieldInfo& field : *fields) recordset->AppendField(field);
+  recordset->Open();
+  return recordset;
+}
+
+HostDocument::HostDocument(std::shared_ptr<CurrentCompany> company)
+    : company_(std::move(company)) {}
+
+std::shared_ptr<CurrentCompany> HostDocument::Company() {
+  if (!company_) Raise(err::kObjectNotSet, kSource, "the document has no current company");
+  return company_;
+}
+
+int32_t HostDocument::CompanyNumber() { return Company()->company_number; }
+
+bool HostDocument::InUse(DocumentTable table) {
+  const auto& flag = state_.in_use[static_cast<int>(table)];
+  return flag ? *flag : recordsets_[static_cast<int>(table)] != nullptr;
+}
+
+bool HostDocument::NoConversion() {
+  if (state_.no_conversion) return *state_.no_conversion;
+  const auto header = Get(DocumentTable::kHeader);
+  if (!header || header->Bof() || header->Eof()) return true;
+  const auto currency = header->TryResolve("DO11_VALUTA_CG08");
+  return !currency || NzStr(header->Get(*currency)) == NzStr(Variant(Company()->currency_code)) ||
+         NzStr(header->Get(*currency)).empty();
+}
+
+Variant HostDocument::DocumentSetting(std::string_view property) {
+  for (const auto& [name, value] : settings_) {
+    if (name == property) return value;
+  }
+  return {};
+}
+
+std::shared_ptr<Recordset> HostDocument::Get(DocumentTable table) {
+  return recordsets_[static_cast<int>(table)];
+}
+
+void HostDocument::Set(DocumentTable table, std::shared_ptr<Recordset> recordset) {
+  recordsets_[static_cast<int>(table)] = std::move(recordset);
+}
+
+void HostDocument::SetDocumentSetting(std::string name, Variant value) {
+  for (auto& [existing, stored] : settings_) {
+    if (existing == name) {
+      stored = std::move(value);
+      return;
+    }
+  }
+  settings_.emplace_back(std::move(name), std::move(value));
+}
+
+std::string HostDocument::CompanyCurrencyCode() { return Company()->currency_code; }
+
+std::string HostDocument::MessageText(std::string_view text, int32_t number,
+                                      const Variant& parameters) {
+  return catalogue_.Text(text, number, parameters.IsArray() ? parameters.array() : VariantArray{});
+}
+
+int16_t HostDocument::CurrencyDecimals(std::string_view currency) const {
+  if (company_) {
+    if (auto decimals = company_->AmountDecimals(currency)) return *decimals;
+  }
+  return 2;
+}
+
+Variant HostDocument::DiscountByPercentage(const Variant& amount, const Variant& percentage,
+                                           std::string_view currency) {
+  const Decimal base = NzDecimal(amount);
+  const Decimal discount =
+      RoundToCurrency(base * NzDecimal(percentage) / Decimal(100), CurrencyDecimals(currency));
+  return Variant(base - discount);
+}
+
+Variant HostDocument::PercentageOf(const Variant& amount, const Variant& percentage,
+                                   std::string_view currency) {
+  return Variant(RoundToCurrency(NzDecimal(amount) * NzDecimal(percentage) / Decimal(100),
+                                 CurrencyDecimals(currency)));
+}
+
+std::string HostDocument::NumberAsSql(const Variant& number) { return NzDec(number).CStr(); }
+
+int32_t HostDocument::MessageBox(std::string_view text, std::string_view title, int32_t style) {
+  messages_.push_back({std::string(text), std::string(title), style});
+  return 1;  // OK
+}
+
+int HostDocument::Ask(std::string_view procedure, int32_t, std::string_view, int32_t,
+                      const Error& error) {
+  asked_errors_.push_back(
+      {std::string(procedure), error.number(), error.source(), error.description(), error_answer_});
+  return error_answer_;
+}
+
+std::string HostSession::CatalogueText(int32_t number, const VariantArray& parameters) {
+  return catalogue_.Text("", number, parameters);
+}
+
+Variant HostCalculationHelper::ToCompanyCurrency(const Variant& amount, const Variant& rate,
+                                                 std::string_view) {
+  const Decimal divisor = NzDecimal(rate);
+  if (divisor.is_zero()) return Variant(int16_t{0});
+  const int16_t decimals =
+      company_ ? company_->AmountDecimals(company_->currency_code).value_or(2) : 2;
+  return Variant(RoundToCurrency(NzDecimal(amount) / divisor, decimals));
+}
+
+Variant HostCalculationHelper::ToDocumentCurrency(const Variant& amount, const Variant& rate,
+                                                  std::string_view document_currency) {
+  const int16_t decimals = company_ ? company_->AmountDecimals(document_currency).value_or(2) : 2;
+  return Variant(RoundToCurrency(NzDecimal(amount) * NzDecimal(rate), decimals));
+}
+
+}  // namespace tarvolin
