@@ -217,9 +217,6 @@ void CLSMG_TARVOLIN::AddRigaModificata(std::shared_ptr<Recordset>&) {
 void CLSMG_TARVOLIN::ClearDettaglioSConti(std::shared_ptr<Recordset>&) {
   NotInThisBuild("ClearDettaglioSConti");
 }
-void CLSMG_TARVOLIN::AggiungiContropartitaDaCorpo(std::shared_ptr<Recordset>) {
-  NotInThisBuild("AggiungiContropartitaDaCorpo");
-}
 bool CLSMG_TARVOLIN::RigaSpesaNonDefiscalizzabile(std::shared_ptr<Recordset>&) {
   NotInThisBuild("RigaSpesaNonDefiscalizzabile");
 }
@@ -247,11 +244,6 @@ std::string CLSMG_TARVOLIN::CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPref
     const std::optional<Variant>&) {
   NotInThisBuild("CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale");
 }
-void CLSMG_TARVOLIN::OpenCastIva(const std::optional<std::string>&) {
-  NotInThisBuild("OpenCastIva");
-}
-void CLSMG_TARVOLIN::RegistraContropartite() { NotInThisBuild("RegistraContropartite"); }
-void CLSMG_TARVOLIN::RegistraCastellettoIVA() { NotInThisBuild("RegistraCastellettoIVA"); }
 void CLSMG_TARVOLIN::AzzeramentoSpeseTrasportoACosto() {
   NotInThisBuild("AzzeramentoSpeseTrasportoACosto");
 }

@@ -35,14 +35,30 @@ std::string MessageCatalogue::Text(std::string_view default_text, int32_t number
 
 std::shared_ptr<Recordset> NewDocumentRecordset(DocumentTable table) {
   const std::string_view name = DocumentTableName(table);
+  auto recordset = Recordset::Create();
+  if (table == DocumentTable::kCounterpartLinks) {
+    recordset->AppendField("DO30_PROGRIGA", DataType::kInteger);
+    recordset->AppendField("CG42_NUMRIGACONT", DataType::kInteger);
+    recordset->Open();
+    return recordset;
+  }
   const std::string_view typed_from =
       table == DocumentTable::kGroupedRows ? DocumentTableName(DocumentTable::kBody) : name;
-  const auto* fields = SchemaCatalog::Embedded().Fields(typed_from);
+  const auto* fields =
+      table == DocumentTable::kTaxSummary ? nullptr : SchemaCatalog::Embedded().Fields(typed_from);
   if (fields == nullptr) {
     Raise(err::kItemNotFound, kSource, "no table " + std::string(name) + " in the schema");
   }
-  auto recordset = Recordset::Create();
   for (const FieldInfo& field : *fields) recordset->AppendField(field);
+  if (table == DocumentTable::kCounterparts) {
+    // The lines carry what the ledger needs besides the stored columns.
+    recordset->AppendField("CG24_DESCR", DataType::kVarChar, 60);
+    recordset->AppendField("CG43_IMPOSTA", DataType::kDecimal, 0,
+                           field_attr::kIsNullable | field_attr::kMayBeNull, 18, 5);
+    recordset->AppendField("ASSETCODE", DataType::kVarChar, 20);
+    recordset->AppendField("ASSETDESCR", DataType::kVarChar, 60);
+    recordset->AppendField("TAXGROUPCODE", DataType::kVarChar, 10);
+  }
   recordset->Open();
   return recordset;
 }

@@ -23,23 +23,24 @@ namespace tarvolin {
 
 // The document's recordsets by role, with the table each is typed from.
 enum class DocumentTable {
-  kHeader,          // DO11_DOCTESTATA
-  kTotals,          // DO13_DOCTOTALI
-  kAccessoryData,   // DO14_DOCDATIACC
-  kAgents,          // DO21_DOCAGENTI
-  kCounterpart,     // DO23_DOCCONTOPAR
-  kHeaderAgents,    // DO29_DOCTESAGENTI
-  kBody,            // DO30_DOCCORPO
-  kBodyOrderData,   // DO31_DOCCORPOORD
-  kCommissionRows,  // DO32_DOCCORPOPROV
-  kLandedCosts,     // DO50_DOCCORPOCOSTI
-  kDiscountDetail,  // DO69_DOCCORPOSCMAG
-  kSchedule,        // DO79_DOCSCADENZE
-  kCounterparts,    // CG42_RIGHECONT
-  kGroupedRows,     // the host's grouped rows (same fields as the body)
-  kTaxSummary,      // USA74, the engine's working recordset
+  kHeader,            // DO11_DOCTESTATA
+  kTotals,            // DO13_DOCTOTALI
+  kAccessoryData,     // DO14_DOCDATIACC
+  kAgents,            // DO21_DOCAGENTI
+  kCounterpart,       // DO23_DOCCONTOPAR
+  kHeaderAgents,      // DO29_DOCTESAGENTI
+  kBody,              // DO30_DOCCORPO
+  kBodyOrderData,     // DO31_DOCCORPOORD
+  kCommissionRows,    // DO32_DOCCORPOPROV
+  kLandedCosts,       // DO50_DOCCORPOCOSTI
+  kDiscountDetail,    // DO69_DOCCORPOSCMAG
+  kSchedule,          // DO79_DOCSCADENZE
+  kCounterparts,      // CG42_RIGHECONT, with the working fields of the lines
+  kGroupedRows,       // the host's grouped rows (same fields as the body)
+  kTaxSummary,        // USA74, the engine's working recordset
+  kCounterpartLinks,  // CG42_COLLEGAMENTI: which counterpart line each body row went into
 };
-inline constexpr int kDocumentTableCount = 15;
+inline constexpr int kDocumentTableCount = 16;
 
 // The stored table a role is typed from ("DO30_DOCCORPO"); "USA74" for the
 // tax summary, which has no table.
@@ -78,6 +79,8 @@ struct DocumentState {
   std::string substituted_payment_code;
   bool header_agents = false;
   bool use_reference_dates = false;
+  // Set to 0 by the counterparts builder for some row types; its meaning is the host's.
+  Variant counterpart_row_setting;
   Variant first_reference_date;
   Variant second_reference_date;
 };

@@ -184,6 +184,35 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
 
   int16_t DecimaliTasse() const { return decimali_tasse_; }
 
+  // ---- US sales tax: setup lookups (src/ustax/tax_setup.cpp) ----
+  // Fills the four values (maximum amount, percentage below and above it, tax
+  // on tax) for a jurisdiction and tax group; false when the setup has no rate.
+  bool GetTaxDetails(const std::string& jurisdiction, const std::string& group, Variant& MaxAmount,
+                     Variant& TaxBelowMax, Variant& TaxAboveMax, Variant& CalcTaxOnTax);
+  bool ReloadTaxAreaLines();
+  void GetDecimaliTasse();
+  std::string GetVexNavDb();
+  std::string GetTaxGroupDescr(const std::string& code);
+  std::string GetTaxJurisdictionDescr(const std::string& code);
+  const std::shared_ptr<Recordset>& RstTaxAreaLines() const { return rst_tax_area_lines_; }
+  const std::string& LoadedTaxArea() const { return tax_area_lines_loaded_for_; }
+
+  // ---- US sales tax: calculation (src/ustax/tax_calculation.cpp) ----
+  void CalculateTax();
+  Variant RoundUsa(const Variant& value, const Variant& decimals);
+  Variant RoundUPUsa(const Variant& value, const Variant& decimals);
+  Variant RoundDWUsa(const Variant& value, const Variant& decimals);
+  void ImpostaTotSTaxRighe();
+  void ImpostaTotSTaxGruppo(const std::string& group, const Variant& total);
+  Variant GetTotaleTasse();
+
+  // ---- Ledger (src/ledger/) ----
+  void AggiungiImponibileTassa(const std::string& jurisdiction, const std::string& group,
+                               const std::string& account, const std::string& asset,
+                               const Variant& amount, int16_t order, const Variant& rounding);
+  std::string SqlTesto(const Variant& value, bool null_if_blank);
+  std::string SqlNumero(const Variant& value, bool null_if_zero);
+
  private:
   // The interface the engine calls its own members through.
   ICLSMG_TARVOLIN& Self() { return *this; }
