@@ -211,15 +211,6 @@ void CLSMG_TARVOLIN::RicalcolaTotaliDaRigheCorpo(bool, bool, bool, bool, bool, b
   NotInThisBuild("RicalcolaTotaliDaRigheCorpo");
 }
 void CLSMG_TARVOLIN::RicalcolaScadenze() { NotInThisBuild("RicalcolaScadenze"); }
-void CLSMG_TARVOLIN::AddRigaModificata(std::shared_ptr<Recordset>&) {
-  NotInThisBuild("AddRigaModificata");
-}
-void CLSMG_TARVOLIN::ClearDettaglioSConti(std::shared_ptr<Recordset>&) {
-  NotInThisBuild("ClearDettaglioSConti");
-}
-bool CLSMG_TARVOLIN::RigaSpesaNonDefiscalizzabile(std::shared_ptr<Recordset>&) {
-  NotInThisBuild("RigaSpesaNonDefiscalizzabile");
-}
 void CLSMG_TARVOLIN::ImpostaPrezziPerRigaDaLordo(std::shared_ptr<Recordset>&,
                                                  std::shared_ptr<Recordset>&, const Variant&,
                                                  int16_t, bool) {
@@ -244,13 +235,5 @@ std::string CLSMG_TARVOLIN::CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPref
     const std::optional<Variant>&) {
   NotInThisBuild("CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale");
 }
-void CLSMG_TARVOLIN::AzzeramentoSpeseTrasportoACosto() {
-  NotInThisBuild("AzzeramentoSpeseTrasportoACosto");
-}
-void CLSMG_TARVOLIN::AnnotazioneSpeseTrasportoACosto() {
-  NotInThisBuild("AnnotazioneSpeseTrasportoACosto");
-}
-void CLSMG_TARVOLIN::AzzeramentoSpeseDaziACosto() { NotInThisBuild("AzzeramentoSpeseDaziACosto"); }
-void CLSMG_TARVOLIN::AnnotazioneSpeseDaziACosto() { NotInThisBuild("AnnotazioneSpeseDaziACosto"); }
 
 }  // namespace tarvolin

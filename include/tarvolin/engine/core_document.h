@@ -108,6 +108,8 @@ class CompanyServices {
  public:
   virtual ~CompanyServices() = default;
   virtual std::string CompanyCurrencyCode() = 0;
+  // Whether the engine records the body rows it changes (the modified-row list).
+  virtual bool ModifiedRowTracking() = 0;
   // The text of message `number` (default text `text`), with `parameters`
   // (an array, or anything else for none) put into its %1, %2... places.
   virtual std::string MessageText(std::string_view text, int32_t number,

@@ -77,6 +77,7 @@ class HostDocument : public CoreDocument,
     return settings_;
   }
   MessageCatalogue& catalogue() { return catalogue_; }
+  void set_modified_row_tracking(bool on) { modified_row_tracking_ = on; }
   // The answer the error service gives (default 3: leave the procedure).
   void set_error_answer(int answer) { error_answer_ = answer; }
   const std::vector<ShownMessage>& messages() const { return messages_; }
@@ -85,6 +86,7 @@ class HostDocument : public CoreDocument,
  private:
   // CompanyServices.
   std::string CompanyCurrencyCode() override;
+  bool ModifiedRowTracking() override { return modified_row_tracking_; }
   std::string MessageText(std::string_view text, int32_t number,
                           const Variant& parameters) override;
   // CalculationServices.
@@ -109,6 +111,7 @@ class HostDocument : public CoreDocument,
   std::vector<std::pair<std::string, Variant>> settings_;
   MessageCatalogue catalogue_;
   int error_answer_ = 3;
+  bool modified_row_tracking_ = true;
   std::vector<ShownMessage> messages_;
   std::vector<AskedError> asked_errors_;
 };
