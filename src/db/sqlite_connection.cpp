@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <vector>
 
@@ -61,11 +62,13 @@ Variant CellValue(sqlite3_stmt* stmt, int column, const FieldInfo& field) {
       if (storage == SQLITE_INTEGER) {
         value = Decimal::FromInt64(sqlite3_column_int64(stmt, column));
       } else if (storage == SQLITE_FLOAT) {
-        // SQLite keeps a decimal text as a binary double when 17 digits give
-        // it back, so read 17 digits and round to the column's scale.
+        // SQLite keeps every decimal as a binary double: its shortest text
+        // that reads back as the same double is the decimal that was written.
         char digits[40];
-        std::snprintf(digits, sizeof digits, "%.17g", sqlite3_column_double(stmt, column));
-        value = Decimal::Parse(digits);
+        const auto [end, ec] = std::to_chars(digits, digits + sizeof digits,
+                                             sqlite3_column_double(stmt, column));
+        if (ec != std::errc()) return bad_value("a number");
+        value = Decimal::Parse(std::string_view(digits, static_cast<size_t>(end - digits)));
         if (value.scale() > field.numeric_scale) value = value.RoundHalfEven(field.numeric_scale);
       } else if (auto parsed = Decimal::TryParse(Text(stmt, column))) {
         value = *parsed;
