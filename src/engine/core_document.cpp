@@ -12,6 +12,7 @@ constexpr std::string_view kTableNames[kDocumentTableCount] = {
     "DO30_DOCCORPO",      "DO31_DOCCORPOORD",   "DO32_DOCCORPOPROV",
     "DO50_DOCCORPOCOSTI", "DO69_DOCCORPOSCMAG", "DO79_DOCSCADENZE",
     "CG42_RIGHECONT",     "DO30_RAGGRUPPATE",   "USA74",
+    "CG42_COLLEGAMENTI",
 };
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
