@@ -52,11 +52,11 @@ std::shared_ptr<Recordset> NewDocumentRecordset(DocumentTable table) {
   for (const FieldInfo& field : *fields) recordset->AppendField(field);
   if (table == DocumentTable::kCounterparts) {
     // The lines carry what the ledger needs besides the stored columns.
-    recordset->AppendField("CG24_DESCR", DataType::kVarChar, 60);
+    recordset->AppendField("CG24_DESCR", DataType::kVarChar, 80);
     recordset->AppendField("CG43_IMPOSTA", DataType::kDecimal, 0,
                            field_attr::kIsNullable | field_attr::kMayBeNull, 18, 5);
     recordset->AppendField("ASSETCODE", DataType::kVarChar, 20);
-    recordset->AppendField("ASSETDESCR", DataType::kVarChar, 60);
+    recordset->AppendField("ASSETDESCR", DataType::kVarChar, 100);
     recordset->AppendField("TAXGROUPCODE", DataType::kVarChar, 10);
   }
   recordset->Open();

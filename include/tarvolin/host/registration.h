@@ -1,0 +1,17 @@
+// Registering a document: the host writes the document's ledger counterparts
+// and its US tax summary to the company database as one unit of work.
+#pragma once
+
+#include "tarvolin/db/connection.h"
+#include "tarvolin/engine/engine.h"
+
+namespace tarvolin {
+
+// Runs engine.RegistraContropartite() then engine.RegistraCastellettoIVA() in
+// a transaction of its own on connection (the engine's ADOConnection, or the
+// connection it forwards to). Both succeed or the stored DO73_DOCCONTROPARTITE
+// and DO74_USATAX rows stay exactly as they were: the first error rolls back
+// and is raised again unchanged.
+void RegisterDocument(ICLSMG_TARVOLIN& engine, Connection& connection);
+
+}  // namespace tarvolin

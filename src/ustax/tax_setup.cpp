@@ -1,0 +1,217 @@
+// Read-only access to the US sales-tax setup (areas, jurisdictions, groups,
+// dated rates) and to the two settings the tax code needs. Results are kept in
+// the engine object so that a recalculation, and the following ones of the same
+// engine object, query the company database as little as possible:
+//  - each jurisdiction and tax-group pair is queried once per engine object,
+//    whatever the document date (found or not);
+//  - the tax-area lines only when the document's tax area changes;
+//  - the tax decimals once per engine object.
+//
+// Codes put into statements go through SqlQuoted, so a code holding a quote
+// stays inside its literal; codes without quotes give the statements unchanged.
+#include <initializer_list>
+#include <string>
+
+#include "tarvolin/automation/error_policy.h"
+#include "tarvolin/engine/engine.h"
+#include "tarvolin/engine/value_helpers.h"
+
+namespace tarvolin {
+namespace {
+
+constexpr std::string_view kSource = "CLSMG_TARVOLIN";
+
+// The statement lines joined with CR LF, as the setup statements are written.
+std::string Lines(std::initializer_list<std::string> lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    if (!text.empty()) text += kCrLf;
+    text += line;
+  }
+  return text;
+}
+
+std::string TaxDetailSql(const std::string& jurisdiction, const std::string& group,
+                         const std::string& yyyymmdd) {
+  // The newest rate in force on the date wins; type 2 before type 0 on the same date.
+  return Lines(
+      {"SELECT TOP 1", "    *", "FROM", "    NV05_TAXDETAIL WITH (NOLOCK)", "    LEFT OUTER JOIN",
+       "    NV02_TAXJURISDICTION WITH (NOLOCK)", "    ON", "    NV05_TAXJURCODE_NV02 = NV02_CODE",
+       "WHERE", "    NV05_TAXJURCODE_NV02 = '" + SqlQuoted(jurisdiction) + "'",
+       "    AND NV05_TAXGROUPCODE_NV04 = '" + SqlQuoted(group) + "'",
+       "    AND NV05_TAXTYPE IN (0, 2)", "    AND NV05_EFFECTIVEDATE <= '" + yyyymmdd + "'",
+       "ORDER BY", "    NV05_EFFECTIVEDATE DESC", "    , NV05_TAXTYPE DESC"});
+}
+
+std::string TaxAreaLinesSql(const std::string& area) {
+  return Lines({"SELECT",
+                "    NV03_TAXAREALINE.*",
+                "    , NV01_ROUNDTAX",
+                "    , NV02_TAXACCOUNTSALES",
+                "    , NV02_TAXACCOUNTPURCHASES",
+                "FROM",
+                "    NV03_TAXAREALINE WITH (NOLOCK)",
+                "    INNER JOIN",
+                "    NV01_TAXAREA WITH (NOLOCK)",
+                "    ON",
+                "    NV03_TAXAREACODE_NV01 = NV01_CODE",
+                "    INNER JOIN",
+                "    NV02_TAXJURISDICTION WITH (NOLOCK)",
+                "    ON",
+                "    NV03_TAXJURCODE_NV02 = NV02_CODE",
+                "WHERE",
+                "    NV03_TAXAREACODE_NV01 = '" + SqlQuoted(area) + "'",
+                "ORDER BY",
+                "    NV03_CALCULATIONORD",
+                "    , NV03_TAXJURCODE_NV02"});
+}
+
+std::string TaxDecimalsSql() {
+  return Lines({"SELECT", "    FW95_VALORE", "FROM", "    FW95_SETTINGS", "WHERE",
+                "    FW95_CODICE = 'NAV_DECIMALI_TASSE'"});
+}
+
+constexpr std::string_view kExternalDatabaseSql =
+    " select top 1 CO60_DATABASE from CO60_CONFVEXNAV ";
+
+// The description statements end with CR LF after their last line.
+std::string DescriptionSql(std::string_view prefix, std::string_view table,
+                           const std::string& code) {
+  const std::string p(prefix);
+  return Lines({"SELECT", "    ISNULL(" + p + "_DESCRIPTION, '') AS DESCRIZIONE", "FROM",
+                "    " + std::string(table) + " WITH (NOLOCK)", "WHERE",
+                "    " + p + "_CODE = '" + SqlQuoted(code) + "'"}) +
+         kCrLf;
+}
+
+std::shared_ptr<Recordset> HeaderOf(CoreDocument& document) {
+  auto header = document.Recordsets().Get(DocumentTable::kHeader);
+  if (!header) {
+    Raise(err::kObjectNotSet, kSource, "the document has no header recordset (DO11_DOCTESTATA)");
+  }
+  return header;
+}
+
+// The document date as "YYYYMMDD". A document without a date is refused rather
+// than looked up with an empty date, which would cache "no rate" for the pair
+// for the life of the engine object.
+std::string DocumentDateText(const Recordset& header) {
+  const Variant& date = header.Get("DO11_DATADOC");
+  if (NzStr(date).empty()) {
+    Raise(err::kInvalidUseOfNull, kSource, "the document date DO11_DATADOC is blank");
+  }
+  return date.CDate().ToYmdText();
+}
+
+std::string Description(const std::shared_ptr<Connection>& connection, std::string_view prefix,
+                        std::string_view table, const std::string& code) {
+  std::string result;
+  Swallowing([&] {
+    if (NzStr(Variant(code)).empty()) return;
+    if (!connection) Raise(err::kObjectNotSet, kSource, "ADOConnection is not set");
+    auto found = connection->Execute(DescriptionSql(prefix, table, code), nullptr,
+                                     execute_option::kCommandText);
+    if (!found->Eof()) result = NzStr(found->Get("DESCRIZIONE"));
+    found->Close();
+  });
+  return result;
+}
+
+}  // namespace
+
+bool CLSMG_TARVOLIN::GetTaxDetails(const std::string& jurisdiction, const std::string& group,
+                                   Variant& MaxAmount, Variant& TaxBelowMax, Variant& TaxAboveMax,
+                                   Variant& CalcTaxOnTax) {
+  return WithLabel("GetTaxDetails:", [&] {
+    // Codes as passed: no trimming, case kept. The date is not part of the key.
+    const std::string key = "$$" + jurisdiction + "$$" + group + "$$";
+    if (!DictTaxDetailFound().Exists(key)) {
+      auto document = RequireCc();
+      const std::string date = DocumentDateText(*HeaderOf(*document));
+      auto rate = RequireConnection()->Execute(TaxDetailSql(jurisdiction, group, date), nullptr,
+                                               execute_option::kCommandText);
+      // Read everything before adding, so the five caches never disagree on keys.
+      Variant found(int16_t{0}), max_amount(int16_t{0}), below(int16_t{0}), above(int16_t{0}),
+          tax_on_tax(int16_t{0});
+      if (!rate->Eof()) {
+        found = Variant(int16_t{1});
+        max_amount = NzDec(rate->Get("NV05_MAXIMUMAMOUNTQTY"));
+        below = NzDec(rate->Get("NV05_TAXBELOWMAX"));
+        above = NzDec(rate->Get("NV05_TAXABOVEMAX"));
+        // Null when the jurisdiction is missing from NV02: no tax on tax.
+        tax_on_tax = NzDec(rate->Get("NV02_CALCULATETAXONTAX"));
+      }
+      DictTaxDetailFound().Add(key, found);
+      DictTaxMaxAmountQty().Add(key, max_amount);
+      DictTaxBelowMax().Add(key, below);
+      DictTaxAboveMax().Add(key, above);
+      DictTaxOnTax().Add(key, tax_on_tax);
+    }
+    MaxAmount = DictTaxMaxAmountQty().Item(key);
+    TaxBelowMax = DictTaxBelowMax().Item(key);
+    TaxAboveMax = DictTaxAboveMax().Item(key);
+    CalcTaxOnTax = DictTaxOnTax().Item(key);
+    return !(DictTaxDetailFound().Item(key) == Variant(int16_t{0}));
+  });
+}
+
+bool CLSMG_TARVOLIN::ReloadTaxAreaLines() {
+  return WithLabel("ReloadTaxAreaLines:", [&] {
+    const std::string area = NzStr(HeaderOf(*RequireCc())->Get("DO11_TAXAREA_NV01"));
+    if (area.empty()) {
+      // Forget the area so that the next non-blank one is always queried; the
+      // previous lines stay where they are.
+      tax_area_lines_loaded_for_.clear();
+      return false;
+    }
+    if (area != tax_area_lines_loaded_for_) {
+      auto lines = RequireConnection()->Execute(TaxAreaLinesSql(area), nullptr,
+                                                execute_option::kCommandText);
+      // The area is remembered only once its lines are in: after a failed query
+      // the next call queries again instead of serving another area's lines.
+      rst_tax_area_lines_ = std::move(lines);
+      tax_area_lines_loaded_for_ = area;
+    }
+    return rst_tax_area_lines_ != nullptr && !rst_tax_area_lines_->Eof();
+  });
+}
+
+void CLSMG_TARVOLIN::GetDecimaliTasse() {
+  WithLabel("GetDecimaliTasse:", [&] {
+    if (decimali_tasse_ != 0) return;  // read once per engine object
+    decimali_tasse_ = 5;
+    // From here on a failing step is skipped: whatever fails leaves 5.
+    std::shared_ptr<Recordset> setting;
+    Swallowing([&] {
+      setting =
+          RequireConnection()->Execute(TaxDecimalsSql(), nullptr, execute_option::kCommandText);
+    });
+    Swallowing([&] {
+      // A blank value gives 0, which counts as "not read" and is read again by
+      // the next calculation. A negative value is kept as read; the rounding of
+      // the intermediate tax treats it as 0 decimals (see CalculateTax).
+      if (setting && !setting->Eof()) decimali_tasse_ = NzDec(setting->Get("FW95_VALORE")).CInt();
+    });
+    if (decimali_tasse_ > 20) decimali_tasse_ = 20;
+  });
+}
+
+std::string CLSMG_TARVOLIN::GetVexNavDb() {
+  return WithLabel("GetVexNavDb:", [&] {
+    std::string database;
+    auto found =
+        RequireConnection()->Execute(kExternalDatabaseSql, nullptr, execute_option::kUnspecified);
+    if (!found->Eof()) database = NzStr(found->Get("CO60_DATABASE"));
+    return database;  // not cached: every call asks
+  });
+}
+
+std::string CLSMG_TARVOLIN::GetTaxGroupDescr(const std::string& code) {
+  return Description(connection_, "NV04", "NV04_TAXGROUP", code);
+}
+
+std::string CLSMG_TARVOLIN::GetTaxJurisdictionDescr(const std::string& code) {
+  return Description(connection_, "NV02", "NV02_TAXJURISDICTION", code);
+}
+
+}  // namespace tarvolin

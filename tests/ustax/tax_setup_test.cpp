@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include "tarvolin/engine/value_helpers.h"
+#include "ustax/usa74_fixture.h"
+
+namespace tarvolin {
+namespace {
+
+using testing_support::ErrorOf;
+
+class UsTaxSetup : public testing_support::UsTaxBench {
+ protected:
+  // Looks a pair up; the four values land in max_, below_, above_, on_tax_.
+  bool Lookup(CLSMG_TARVOLIN& engine, const std::string& jurisdiction, const std::string& group) {
+    return engine.GetTaxDetails(jurisdiction, group, max_, below_, above_, on_tax_);
+  }
+  void SetDate(int year, int month, int day) {
+    header_->Set("DO11_DATADOC", Variant(Date::FromYmd(year, month, day)));
+  }
+  void SetArea(const Variant& area) { header_->Set("DO11_TAXAREA_NV01", area); }
+
+  Variant max_, below_, above_, on_tax_;
+};
+
+TEST_F(UsTaxSetup, RateInForceOnTheDocumentDateIsCachedPerPair) {
+  EXPECT_TRUE(Lookup(*engine_, "TX-CI-MSP", "GENERAL"));
+  ASSERT_EQ(log().size(), 1u);
+  EXPECT_EQ(
+      log()[0],
+      "SELECT TOP 1\r\n    *\r\nFROM\r\n    NV05_TAXDETAIL WITH (NOLOCK)\r\n"
+      "    LEFT OUTER JOIN\r\n    NV02_TAXJURISDICTION WITH (NOLOCK)\r\n    ON\r\n"
+      "    NV05_TAXJURCODE_NV02 = NV02_CODE\r\nWHERE\r\n"
+      "    NV05_TAXJURCODE_NV02 = 'TX-CI-MSP'\r\n    AND NV05_TAXGROUPCODE_NV04 = 'GENERAL'\r\n"
+      "    AND NV05_TAXTYPE IN (0, 2)\r\n    AND NV05_EFFECTIVEDATE <= '20260316'\r\n"
+      "ORDER BY\r\n    NV05_EFFECTIVEDATE DESC\r\n    , NV05_TAXTYPE DESC");
+  EXPECT_EQ(connection_->options()[0], execute_option::kCommandText);
+  EXPECT_EQ(below_.CDec(), Decimal(1));  // not the 1.25 of 2026-07-01
+  EXPECT_EQ(max_.type(), VarType::kDecimal);
+  EXPECT_EQ(on_tax_.CInt(), 0);
+
+  // The pair keeps its rate for a document of another date on the same engine.
+  SetDate(2026, 8, 1);
+  EXPECT_TRUE(Lookup(*engine_, "TX-CI-MSP", "GENERAL"));
+  EXPECT_EQ(below_.CDec(), Decimal(1));
+  EXPECT_EQ(log().size(), 1u);
+  // A rate dated on the document date is in force (new engine, empty caches).
+  SetDate(2026, 7, 1);
+  auto fresh = NewEngine();
+  EXPECT_TRUE(Lookup(*fresh, "TX-CI-MSP", "GENERAL"));
+  EXPECT_EQ(below_.CDec(), Decimal::Parse("1.25"));
+
+  // Types: 2 beats 0 on the same date; 1 (excise) and 3 (use only) are never read.
+  EXPECT_TRUE(Lookup(*engine_, "CA-ST", "GENERAL"));
+  EXPECT_EQ(below_.CDec(), Decimal(6));
+  EXPECT_TRUE(Lookup(*engine_, "TX-ST", "GENERAL"));
+  EXPECT_EQ(below_.CDec(), Decimal::Parse("6.25"));
+  EXPECT_TRUE(Lookup(*engine_, "CA-DI-PMT", "GENERAL"));
+  EXPECT_EQ(on_tax_.CDec(), Decimal(1));
+  EXPECT_TRUE(Lookup(*engine_, "TN-CO-SYH", "GENERAL"));
+  EXPECT_EQ(max_.CDec(), Decimal(1600));
+  EXPECT_EQ(below_.CDec(), Decimal::Parse("2.25"));
+  EXPECT_EQ(above_.CDec(), Decimal(0));
+  // A rate whose jurisdiction is missing from NV02: no tax on tax.
+  Sql("INSERT INTO NV05_TAXDETAIL (NV05_TAXJURCODE_NV02, NV05_TAXGROUPCODE_NV04, NV05_TAXTYPE,"
+      " NV05_EFFECTIVEDATE, NV05_TAXBELOWMAX) VALUES ('ZZ-GONE', 'GENERAL', 0, '2020-01-01', 3)");
+  EXPECT_TRUE(Lookup(*engine_, "ZZ-GONE", "GENERAL"));
+  EXPECT_EQ(on_tax_.type(), VarType::kInteger);
+
+  // No rate: False with four Integer zeros, cached like a found one.
+  const int64_t before = connection_->statements();
+  EXPECT_FALSE(Lookup(*engine_, "TX-CO-PEC", "GROCERY"));
+  EXPECT_FALSE(Lookup(*engine_, "TX-CO-PEC", "GROCERY"));
+  EXPECT_EQ(connection_->statements(), before + 1);
+  for (const Variant* value : {&max_, &below_, &above_, &on_tax_}) {
+    EXPECT_EQ(value->type(), VarType::kInteger);
+    EXPECT_EQ(value->CInt(), 0);
+  }
+  const std::string key = "$$TX-CO-PEC$$GROCERY$$";
+  EXPECT_EQ(engine_->DictTaxDetailFound().Item(key).CInt(), 0);
+  EXPECT_EQ(engine_->DictTaxDetailFound().Item("$$CA-ST$$GENERAL$$").CInt(), 1);
+  for (Dictionary* cache : {&engine_->DictTaxMaxAmountQty(), &engine_->DictTaxBelowMax(),
+                            &engine_->DictTaxAboveMax(), &engine_->DictTaxOnTax()}) {
+    EXPECT_EQ(cache->Keys(), engine_->DictTaxDetailFound().Keys());
+  }
+
+  // A quote in a code stays inside its literal.
+  EXPECT_FALSE(Lookup(*engine_, "O'HARE", "GENERAL"));
+  EXPECT_NE(log().back().find("NV05_TAXJURCODE_NV02 = 'O''HARE'\r\n"), std::string::npos);
+  EXPECT_TRUE(engine_->DictTaxDetailFound().Exists("$$O'HARE$$GENERAL$$"));
+}
+
+TEST_F(UsTaxSetup, AreaLinesAreQueriedOnlyWhenTheAreaChanges) {
+  EXPECT_TRUE(engine_->ReloadTaxAreaLines());
+  ASSERT_EQ(log().size(), 1u);
+  EXPECT_EQ(
+      log()[0],
+      "SELECT\r\n    NV03_TAXAREALINE.*\r\n    , NV01_ROUNDTAX\r\n    , NV02_TAXACCOUNTSALES\r\n"
+      "    , NV02_TAXACCOUNTPURCHASES\r\nFROM\r\n    NV03_TAXAREALINE WITH (NOLOCK)\r\n"
+      "    INNER JOIN\r\n    NV01_TAXAREA WITH (NOLOCK)\r\n    ON\r\n"
+      "    NV03_TAXAREACODE_NV01 = NV01_CODE\r\n    INNER JOIN\r\n"
+      "    NV02_TAXJURISDICTION WITH (NOLOCK)\r\n    ON\r\n"
+      "    NV03_TAXJURCODE_NV02 = NV02_CODE\r\nWHERE\r\n"
+      "    NV03_TAXAREACODE_NV01 = 'TX-MSP'\r\nORDER BY\r\n    NV03_CALCULATIONORD\r\n"
+      "    , NV03_TAXJURCODE_NV02");
+  EXPECT_EQ(connection_->options()[0], execute_option::kCommandText);
+  auto lines = engine_->RstTaxAreaLines();
+  EXPECT_EQ(lines->RecordCount(), 4);
+  EXPECT_EQ(NzStr(lines->Get("NV03_TAXJURCODE_NV02")), "TX-DI-MTA");  // order 10 first
+  lines->MoveLast();
+  EXPECT_TRUE(engine_->ReloadTaxAreaLines());  // same area: position left to the caller
+  EXPECT_EQ(NzStr(lines->Get("NV03_TAXJURCODE_NV02")), "TX-ST");
+  EXPECT_EQ(log().size(), 1u);
+
+  // A blank area forgets the loaded one but keeps its lines.
+  SetArea(Variant("   "));
+  EXPECT_FALSE(engine_->ReloadTaxAreaLines());
+  EXPECT_EQ(engine_->LoadedTaxArea(), "");
+  EXPECT_EQ(engine_->RstTaxAreaLines(), lines);
+  SetArea(Variant("TX-MSP"));
+  EXPECT_TRUE(engine_->ReloadTaxAreaLines());
+  EXPECT_EQ(log().size(), 2u);
+
+  // An area without lines is at end of file, the second time without a query.
+  SetArea(Variant("OUT-STATE"));
+  EXPECT_FALSE(engine_->ReloadTaxAreaLines());
+  EXPECT_FALSE(engine_->ReloadTaxAreaLines());
+  EXPECT_EQ(log().size(), 3u);
+  EXPECT_EQ(engine_->LoadedTaxArea(), "OUT-STATE");
+
+  SetArea(Variant("X'Y"));
+  EXPECT_FALSE(engine_->ReloadTaxAreaLines());
+  EXPECT_NE(log().back().find("NV03_TAXAREACODE_NV01 = 'X''Y'\r\n"), std::string::npos);
+}
+
+TEST_F(UsTaxSetup, TaxDecimalsAreReadOncePerEngineAndClamped) {
+  engine_->GetDecimaliTasse();
+  EXPECT_EQ(engine_->DecimaliTasse(), 4);
+  ASSERT_EQ(log().size(), 1u);
+  EXPECT_EQ(log()[0],
+            "SELECT\r\n    FW95_VALORE\r\nFROM\r\n    FW95_SETTINGS\r\nWHERE\r\n"
+            "    FW95_CODICE = 'NAV_DECIMALI_TASSE'");
+  EXPECT_EQ(connection_->options()[0], execute_option::kCommandText);
+  engine_->GetDecimaliTasse();
+  EXPECT_EQ(log().size(), 1u);
+
+  const auto read = [&](const std::string& value) {
+    Sql("UPDATE FW95_SETTINGS SET FW95_VALORE = " + value);
+    auto engine = NewEngine();
+    engine->GetDecimaliTasse();
+    return engine->DecimaliTasse();
+  };
+  EXPECT_EQ(read("'25'"), 20);
+  EXPECT_EQ(read("'20'"), 20);
+  EXPECT_EQ(read("'-3'"), -3);    // kept as read; the rounding treats it as 0 decimals
+  EXPECT_EQ(read("'x'"), 5);      // does not convert
+  EXPECT_EQ(read("'99999'"), 5);  // does not fit an Integer
+
+  // Blank counts as not read: the next call reads again.
+  Sql("UPDATE FW95_SETTINGS SET FW95_VALORE = ' '");
+  auto engine = NewEngine();
+  const int64_t before = connection_->statements();
+  engine->GetDecimaliTasse();
+  EXPECT_EQ(engine->DecimaliTasse(), 0);
+  Sql("UPDATE FW95_SETTINGS SET FW95_VALORE = '3'");
+  engine->GetDecimaliTasse();
+  EXPECT_EQ(engine->DecimaliTasse(), 3);
+  EXPECT_EQ(connection_->statements(), before + 2);
+
+  Sql("DELETE FROM FW95_SETTINGS");
+  EXPECT_EQ(read("'1'"), 5);  // no row
+  Sql("DROP TABLE FW95_SETTINGS");
+  engine = NewEngine();
+  engine->GetDecimaliTasse();  // a failing query is ignored
+  EXPECT_EQ(engine->DecimaliTasse(), 5);
+}
+
+TEST_F(UsTaxSetup, ExternalDatabaseAndDescriptions) {
+  EXPECT_EQ(engine_->GetVexNavDb(), "TVASSETS");
+  EXPECT_EQ(engine_->GetVexNavDb(), "TVASSETS");
+  ASSERT_EQ(log().size(), 2u);  // never cached
+  EXPECT_EQ(log()[0], " select top 1 CO60_DATABASE from CO60_CONFVEXNAV ");
+  EXPECT_EQ(connection_->options()[0], execute_option::kUnspecified);
+  Sql("DELETE FROM CO60_CONFVEXNAV");
+  EXPECT_EQ(engine_->GetVexNavDb(), "");
+
+  connection_->Reset();
+  EXPECT_EQ(engine_->GetTaxGroupDescr("GENERAL"), "General merchandise");
+  EXPECT_EQ(engine_->GetTaxJurisdictionDescr("TX-ST"), "Texas state sales tax");
+  ASSERT_EQ(log().size(), 2u);
+  EXPECT_EQ(log()[0],
+            "SELECT\r\n    ISNULL(NV04_DESCRIPTION, '') AS DESCRIZIONE\r\nFROM\r\n"
+            "    NV04_TAXGROUP WITH (NOLOCK)\r\nWHERE\r\n    NV04_CODE = 'GENERAL'\r\n");
+  EXPECT_EQ(log()[1],
+            "SELECT\r\n    ISNULL(NV02_DESCRIPTION, '') AS DESCRIZIONE\r\nFROM\r\n"
+            "    NV02_TAXJURISDICTION WITH (NOLOCK)\r\nWHERE\r\n    NV02_CODE = 'TX-ST'\r\n");
+  EXPECT_EQ(engine_->GetTaxGroupDescr("NOPE"), "");
+  EXPECT_EQ(engine_->GetTaxGroupDescr("  "), "");  // blank: no query
+  EXPECT_EQ(log().size(), 3u);
+  EXPECT_EQ(engine_->GetTaxJurisdictionDescr("A'B"), "");
+  EXPECT_NE(log().back().find("NV02_CODE = 'A''B'\r\n"), std::string::npos);
+  // Failures give "" and never raise.
+  Sql("DROP TABLE NV04_TAXGROUP");
+  EXPECT_EQ(engine_->GetTaxGroupDescr("GENERAL"), "");
+  engine_->set_ADOConnection(nullptr);
+  EXPECT_EQ(engine_->GetTaxJurisdictionDescr("TX-ST"), "");
+}
+
+TEST_F(UsTaxSetup, FailuresRaiseUnderTheProcedureLabel) {
+  Sql("DROP TABLE NV05_TAXDETAIL");
+  Error error = ErrorOf([&] { Lookup(*engine_, "TX-ST", "GENERAL"); });
+  EXPECT_EQ(error.number(), err::kDatabaseError);
+  EXPECT_EQ(error.source(), "GetTaxDetails:\r\nSqliteConnection");
+  EXPECT_NE(error.description().find("NV05_TAXDETAIL"), std::string::npos);
+  EXPECT_EQ(engine_->DictTaxDetailFound().Count(), 0);  // nothing cached
+
+  header_->Set("DO11_DATADOC", Variant::Null());
+  error = ErrorOf([&] { Lookup(*engine_, "TX-ST", "GENERAL"); });
+  EXPECT_EQ(error.number(), err::kInvalidUseOfNull);
+  EXPECT_EQ(error.source(), "GetTaxDetails:\r\nCLSMG_TARVOLIN");
+  EXPECT_NE(error.description().find("DO11_DATADOC"), std::string::npos);
+
+  // A failed area query keeps the area loaded before, so the next call asks again
+  // rather than serving the old area's lines.
+  ASSERT_TRUE(engine_->ReloadTaxAreaLines());
+  SetArea(Variant("CA-PMS"));
+  Sql("DROP TABLE NV03_TAXAREALINE");
+  error = ErrorOf([&] { engine_->ReloadTaxAreaLines(); });
+  EXPECT_EQ(error.number(), err::kDatabaseError);
+  EXPECT_EQ(error.source(), "ReloadTaxAreaLines:\r\nSqliteConnection");
+  EXPECT_EQ(engine_->LoadedTaxArea(), "TX-MSP");
+  const int64_t before = connection_->statements();
+  EXPECT_EQ(ErrorOf([&] { engine_->ReloadTaxAreaLines(); }).number(), err::kDatabaseError);
+  EXPECT_EQ(connection_->statements(), before + 1);
+
+  Sql("DROP TABLE CO60_CONFVEXNAV");
+  error = ErrorOf([&] { engine_->GetVexNavDb(); });
+  EXPECT_EQ(error.number(), err::kDatabaseError);
+  EXPECT_EQ(error.source(), "GetVexNavDb:\r\nSqliteConnection");
+
+  document_->Set(DocumentTable::kHeader, nullptr);
+  error = ErrorOf([&] { engine_->ReloadTaxAreaLines(); });
+  EXPECT_EQ(error.number(), err::kObjectNotSet);
+  EXPECT_NE(error.description().find("DO11_DOCTESTATA"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarvolin
