@@ -2,12 +2,15 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "call_command.h"
 #include "tarvolin/automation/error.h"
 #include "tarvolin/db/company_database.h"
+#include "tarvolin/host/document_file.h"
 
 namespace {
 
-// An engine or platform error: its number, source chain and description.
+// An engine or platform error: its number, source chain and description. Exit
+// code 2 for a document file that cannot be read as a document, 1 otherwise.
 int ReportError(const tarvolin::Error& e) {
   std::cerr << "tarvolin: error " << e.number();
   if (!e.source().empty()) {
@@ -18,7 +21,7 @@ int ReportError(const tarvolin::Error& e) {
     std::cerr << " in " << source;
   }
   std::cerr << ": " << e.description() << "\n";
-  return 1;
+  return e.number() == tarvolin::err::kBadDocumentFile ? 2 : 1;
 }
 
 }  // namespace
@@ -39,6 +42,9 @@ int main(int argc, char** argv) {
   init->add_flag("--empty", empty, "Create the schema only");
   init->add_flag("--force", force, "Replace a database that already holds tables");
 
+  tarvolin::cli::CallOptions call_options;
+  auto* call = tarvolin::cli::AddCallCommand(app, call_options);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -48,6 +54,13 @@ int main(int argc, char** argv) {
     if (init->parsed()) {
       const auto written = tarvolin::InitCompanyDatabase(db_path, {.demo = !empty, .force = force});
       for (const auto& file : written) std::cout << "created " << file << "\n";
+      return 0;
+    }
+    if (call->parsed()) {
+      if (!call_options.list && call_options.member.empty()) {
+        return app.exit(CLI::RequiredError("member"));
+      }
+      tarvolin::cli::RunCall(call_options, std::cout);
       return 0;
     }
   } catch (const tarvolin::Error& e) {

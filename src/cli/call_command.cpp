@@ -1,0 +1,136 @@
+#include "call_command.h"
+
+#include <memory>
+#include <optional>
+
+#include "tarvolin/automation/error.h"
+#include "tarvolin/db/company_database.h"
+#include "tarvolin/engine/dispatch.h"
+#include "tarvolin/engine/engine.h"
+#include "tarvolin/host/document_file.h"
+#include "tarvolin/host/host_document.h"
+
+namespace tarvolin::cli {
+namespace {
+
+constexpr std::string_view kSource = "tarvolin call";
+
+// "@DO30_DOCCORPO": the document's recordset of that table.
+Variant DocumentRecordset(const std::string& text, ICLSMG_TARVOLIN& engine) {
+  const std::string name = text.substr(1);
+  DocumentTable table;
+  if (!DocumentTableFromName(name, table)) {
+    Raise(err::kItemNotFound, kSource, "no document recordset " + name);
+  }
+  const auto document = engine.cc();
+  if (!document) Raise(err::kObjectNotSet, kSource, text + " needs --document");
+  return Variant(ObjectRef(document->Recordsets().Get(table)));
+}
+
+// A command-line argument as the Variant a host would pass: the words Null and
+// Empty stand for those values; a Variant parameter gets a number (an exact
+// Decimal) when the text reads as one; a Recordset parameter written "@TABLE"
+// gets the document's recordset; everything else stays text, which Invoke
+// converts to the parameter's type.
+Variant Argument(const std::string& text, const DispatchParameter* parameter,
+                 ICLSMG_TARVOLIN& engine) {
+  if (text == "Null") return Variant::Null();
+  if (text == "Empty") return Variant();
+  if (parameter != nullptr && parameter->type == DispatchType::kVariant) {
+    if (auto number = Decimal::TryParse(text)) return Variant(*number);
+  }
+  if (parameter != nullptr && parameter->type == DispatchType::kRecordset && !text.empty() &&
+      text.front() == '@') {
+    return DocumentRecordset(text, engine);
+  }
+  return Variant(text);
+}
+
+// The result as the platform's CStr shows it, one line per array element;
+// Empty prints nothing, Null "Null", an object its class name.
+void Print(const Variant& value, std::ostream& out) {
+  if (value.IsEmpty()) return;
+  if (value.IsArray()) {
+    for (const Variant& element : value.array()) {
+      if (element.IsEmpty()) {
+        out << "\n";
+      } else {
+        Print(element, out);
+      }
+    }
+    return;
+  }
+  if (value.IsNull()) {
+    out << "Null\n";
+  } else if (value.IsNothing()) {
+    out << "Nothing\n";
+  } else if (value.IsObject()) {
+    out << value.object()->TypeName() << "\n";
+  } else {
+    out << value.CStr() << "\n";
+  }
+}
+
+void List(std::ostream& out) {
+  for (const DispatchMember& member : EngineMembers()) {
+    out << member.slot << "\t" << DescribeMember(member) << "\n";
+  }
+}
+
+}  // namespace
+
+CLI::App* AddCallCommand(CLI::App& app, CallOptions& options) {
+  auto* call =
+      app.add_subcommand("call", "Call a public member of the engine by name and print its result");
+  auto* member = call->add_option("member", options.member, "The member (any case)");
+  call->add_option("args", options.arguments,
+                   "Its arguments in order (Null and Empty stand for those values)");
+  auto* document =
+      call->add_option("--document", options.document, "Document file to load as the engine's cc");
+  call->add_option("--db", options.database,
+                   "Company database ($TARVOLIN_DB, else ./tarvolin.db; opened only with "
+                   "--document or --db)");
+  call->add_option("--out", options.out, "Write the document file back here after the call")
+      ->needs(document);
+  call->add_flag("--list", options.list, "List the members with their parameters")
+      ->excludes(member);
+  return call;
+}
+
+void RunCall(const CallOptions& options, std::ostream& out) {
+  if (options.list) {
+    List(out);
+    return;
+  }
+  auto engine =
+      std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
+  std::optional<DocumentFile> file;
+  if (!options.document.empty()) {
+    file = ReadDocumentFile(options.document);
+    engine->set_cc(file->document);
+    engine->set_ActiveInterface(file->session);
+  }
+  if (file || !options.database.empty()) {
+    const std::string path = options.database.empty() ? DefaultDatabasePath() : options.database;
+    engine->set_ADOConnection(OpenCompanyDatabase(path));
+    engine->set_ADOConnectionString(path);
+  }
+
+  const DispatchMember* member = FindMember(options.member);
+  std::vector<Variant> arguments;
+  for (size_t i = 0; i < options.arguments.size(); ++i) {
+    const DispatchParameter* parameter =
+        member != nullptr && i < member->parameters.size() ? &member->parameters[i] : nullptr;
+    arguments.push_back(Argument(options.arguments[i], parameter, *engine));
+  }
+  const Variant result = Invoke(*engine, options.member, arguments);
+
+  if (!options.out.empty()) {
+    const EngineOutcome outcome{.edited_rows = engine->ArrRigheModificate(), .totals = nullptr};
+    WriteDocumentFile(options.out, *file, &outcome);
+  }
+  Print(result, out);
+  engine->Terminate();
+}
+
+}  // namespace tarvolin::cli

@@ -1,0 +1,207 @@
+#include "tarvolin/engine/dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "tarvolin/automation/error.h"
+#include "tarvolin/host/host_document.h"
+
+namespace tarvolin {
+namespace {
+
+CalculationHelperFactory Helpers() {
+  return [] { return std::make_shared<HostCalculationHelper>(); };
+}
+
+// An engine that records what reaches the members the table forwards to.
+class RecordingEngine : public CLSMG_TARVOLIN {
+ public:
+  RecordingEngine() : CLSMG_TARVOLIN(Helpers()) {}
+
+  void AddRigaModificata(std::shared_ptr<Recordset>& RecordsetCorpo) override {
+    received = RecordsetCorpo;
+    RecordsetCorpo = replacement;
+    if (raise) Raise(err::kNoCurrentRecord, "Recordset");
+  }
+  void AddScadenza(std::shared_ptr<Recordset>&, const AddScadenzaArgs& args) override {
+    scadenza = args;
+  }
+  std::string CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(
+      const std::optional<Variant>& fvarDitta) override {
+    ditta = fvarDitta;
+    return "SELECT";
+  }
+
+  std::shared_ptr<Recordset> received;
+  std::shared_ptr<Recordset> replacement = Recordset::Create();
+  bool raise = false;
+  AddScadenzaArgs scadenza;
+  std::optional<Variant> ditta = Variant("not called");
+};
+
+// The error f raises; number 0 when it raises none.
+Error ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e;
+  }
+  return Error(0, "", "no error");
+}
+
+bool Names(const Error& e, std::string_view what) {
+  return e.description().find(what) != std::string::npos;
+}
+
+TEST(Dispatch, ArgumentsAreConvertedToTheDeclaredTypes) {
+  RecordingEngine engine;
+  // Text to Integer through CInt, then read back as an Integer.
+  Invoke(engine, "NumRigheModificate", {Variant("2")}, InvokeKind::kPropertyLet);
+  const Variant count = Invoke(engine, "NumRigheModificate", {});
+  EXPECT_EQ(count.type(), VarType::kInteger);
+  EXPECT_EQ(count.CInt(), 2);
+  // Decimal to Double: 2.675 is exact, so it rounds up.
+  const Variant rounded = Invoke(engine, "RoundN", {Variant(Decimal::Parse("2.675")), Variant(2)});
+  EXPECT_EQ(rounded.type(), VarType::kDouble);
+  EXPECT_DOUBLE_EQ(rounded.CDbl(), 2.68);
+
+  // Conversion errors keep the platform's number and source.
+  Error e = ErrorOf([&] { Invoke(engine, "RoundN", {Variant(1.0), Variant("abc")}); });
+  EXPECT_EQ(e.number(), err::kTypeMismatch);
+  EXPECT_EQ(e.source(), "Variant");
+  EXPECT_EQ(ErrorOf([&] {
+              Invoke(engine, "NumRigheModificate", {Variant(int32_t{40000})},
+                     InvokeKind::kPropertyLet);
+            }).number(),
+            err::kOverflow);
+  EXPECT_EQ(engine.NumRigheModificate(), 2);
+  EXPECT_EQ(ErrorOf([&] { Invoke(engine, "RoundN", {Variant::Null()}); }).number(),
+            err::kInvalidUseOfNull);
+  // Converted before the member runs: these members are not in this build (438).
+  EXPECT_EQ(
+      ErrorOf([&] { Invoke(engine, "RicalcolaTotaliDaRigheCorpo", {Variant("yes")}); }).number(),
+      err::kTypeMismatch);
+  EXPECT_EQ(ErrorOf([&] { Invoke(engine, "OpenCastIva", {Variant::Null()}); }).number(),
+            err::kInvalidUseOfNull);
+
+  // Objects must be of the parameter's class; Nothing is accepted.
+  e = ErrorOf([&] { Invoke(engine, "AddRigaModificata", {Variant("rows")}); });
+  EXPECT_EQ(e.number(), err::kTypeMismatch);
+  EXPECT_TRUE(Names(e, "RecordsetCorpo"));
+  e = ErrorOf(
+      [&] { Invoke(engine, "cc", {Variant(Recordset::Create())}, InvokeKind::kPropertySet); });
+  EXPECT_EQ(e.number(), err::kTypeMismatch);
+  EXPECT_TRUE(Names(e, "CoreDocument"));
+  Invoke(engine, "AddRigaModificata", {Variant(ObjectRef())});
+  EXPECT_EQ(engine.received, nullptr);
+}
+
+TEST(Dispatch, OptionalParametersTakeTheirDefaultsOrArriveMissing) {
+  RecordingEngine engine;
+  EXPECT_EQ(Invoke(engine, "CalcolaIncidenza", {Variant(1), Variant(3)}).CStr(), "33.333333");
+  EXPECT_EQ(Invoke(engine, "CalcolaIncidenza", {Variant(1), Variant(3), Variant(2)}).CStr(),
+            "33.33");
+  EXPECT_EQ(Invoke(engine, "RoundN", {Variant(2.5)}).CStr(), "3");
+
+  const std::string_view priority = "CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale";
+  EXPECT_EQ(Invoke(engine, priority, {}).CStr(), "SELECT");
+  EXPECT_FALSE(engine.ditta.has_value());
+  Invoke(engine, priority, {Variant(int16_t{7})});
+  ASSERT_TRUE(engine.ditta.has_value());
+  EXPECT_EQ(engine.ditta->CInt(), 7);
+}
+
+TEST(Dispatch, NamesCountsAndKindsAreChecked) {
+  RecordingEngine engine;
+  EXPECT_EQ(Invoke(engine, "roundn", {Variant(1.5)}).CStr(), "2");
+  EXPECT_EQ(Invoke(engine, "ROUNDN", {Variant(1.25), Variant(1)}).CStr(), "1.3");
+
+  Error e = ErrorOf([&] { Invoke(engine, "RoundNumber", {}); });
+  EXPECT_EQ(e.number(), err::kNotSupported);
+  EXPECT_TRUE(Names(e, "RoundNumber"));
+  e = ErrorOf([&] { Invoke(engine, "CalcolaIncidenza", {Variant(1)}); });
+  EXPECT_EQ(e.number(), err::kArgumentNotOptional);
+  EXPECT_TRUE(Names(e, "ImportoTotale"));
+  e = ErrorOf([&] { Invoke(engine, "RoundN", {Variant(1), Variant(2), Variant(3)}); });
+  EXPECT_EQ(e.number(), err::kWrongArgumentCount);
+  EXPECT_TRUE(Names(e, "RoundN"));
+  // A read-only property cannot be assigned; an assignment takes one value.
+  EXPECT_EQ(ErrorOf([&] {
+              Invoke(engine, "ArrRigheModificate", {Variant(1)}, InvokeKind::kPropertyLet);
+            }).number(),
+            err::kNotSupported);
+  EXPECT_EQ(
+      ErrorOf([&] { Invoke(engine, "NumRigheModificate", {}, InvokeKind::kPropertyLet); }).number(),
+      err::kWrongArgumentCount);
+  // Members that are not part of this build say which.
+  e = ErrorOf([&] { Invoke(engine, "RicalcolaScadenze", {}); });
+  EXPECT_EQ(e.number(), err::kNotSupported);
+  EXPECT_TRUE(Names(e, "RicalcolaScadenze"));
+}
+
+TEST(Dispatch, PropertiesRoundTrip) {
+  RecordingEngine engine;
+  Invoke(engine, "ADOConnectionString", {Variant(12.5)}, InvokeKind::kPropertyLet);
+  EXPECT_EQ(Invoke(engine, "ADOConnectionString", {}).CStr(), "12.5");
+  auto company = std::make_shared<CurrentCompany>();
+  auto document = std::make_shared<HostDocument>(company);
+  Invoke(engine, "CC", {Variant(document)}, InvokeKind::kPropertySet);
+  EXPECT_EQ(Invoke(engine, "cc", {}).object(), document);
+  EXPECT_EQ(Invoke(engine, "Cls_Calcoli", {}).As<CalculationHelper>()->current_company(), company);
+  EXPECT_TRUE(Invoke(engine, "ActiveInterface", {}).IsNothing());
+  EXPECT_TRUE(Invoke(engine, "ArrRigheModificate", {}).IsArray());
+}
+
+TEST(Dispatch, ByRefRecordsetsComeBackEvenWhenTheMemberRaises) {
+  RecordingEngine engine;
+  auto rows = Recordset::Create();
+  std::vector<Variant> args = {Variant(rows)};
+  Invoke(engine, "AddRigaModificata", args);
+  EXPECT_EQ(engine.received, rows);
+  EXPECT_EQ(args[0].object(), engine.replacement);
+
+  engine.raise = true;
+  engine.replacement = Recordset::Create();
+  EXPECT_EQ(ErrorOf([&] { Invoke(engine, "AddRigaModificata", args); }).number(),
+            err::kNoCurrentRecord);
+  EXPECT_EQ(args[0].object(), engine.replacement);
+}
+
+TEST(Dispatch, AddScadenzaTakesItsArgumentsInDeclarationOrder) {
+  RecordingEngine engine;
+  std::vector<Variant> args = {Variant(Recordset::Create()),
+                               Variant("3"),
+                               Variant("C001"),
+                               Variant("USD"),
+                               Variant(true),
+                               Variant(int16_t{2}),
+                               Variant("AG1"),
+                               Variant("PAY30"),
+                               Variant(int16_t{4}),
+                               Variant("RB"),
+                               Variant("2026-03-31")};
+  for (int i = 1; i <= 17; ++i) args.emplace_back(Decimal(i));
+  args.insert(args.end(), {Variant(0), Variant(int32_t{5001}), Variant(int32_t{17})});
+  Invoke(engine, "AddScadenza", args);
+  const auto& s = engine.scadenza;
+  EXPECT_EQ(s.IndConto, 3);
+  EXPECT_EQ(s.CodiceValuta, "USD");
+  EXPECT_TRUE(s.DocumentoIntraOrNoClienteFornitore);
+  EXPECT_EQ(s.SottoTipoEffetto, "RB");
+  EXPECT_EQ(s.DataScadenza, Date::FromYmd(2026, 3, 31));
+  EXPECT_EQ(s.ImportoScadenzaEuro.dec(), Decimal(1));
+  EXPECT_EQ(s.ImportoOmaggiNoRivValuta.dec(), Decimal(17));
+  EXPECT_FALSE(s.ScadenzaSospesa);
+  EXPECT_EQ(s.AgenziaPresentazione.CLng(), 17);
+  EXPECT_FALSE(s.ProgressivoBanca.has_value());
+
+  args.emplace_back(int16_t{9});
+  Invoke(engine, "AddScadenza", args);
+  ASSERT_TRUE(engine.scadenza.ProgressivoBanca.has_value());
+  EXPECT_EQ(engine.scadenza.ProgressivoBanca->CInt(), 9);
+  EXPECT_FALSE(engine.scadenza.TipoMerce.has_value());
+}
+
+}  // namespace
+}  // namespace tarvolin
