@@ -65,8 +65,8 @@ Variant CellValue(sqlite3_stmt* stmt, int column, const FieldInfo& field) {
         // SQLite keeps every decimal as a binary double: its shortest text
         // that reads back as the same double is the decimal that was written.
         char digits[40];
-        const auto [end, ec] = std::to_chars(digits, digits + sizeof digits,
-                                             sqlite3_column_double(stmt, column));
+        const auto [end, ec] =
+            std::to_chars(digits, digits + sizeof digits, sqlite3_column_double(stmt, column));
         if (ec != std::errc()) return bad_value("a number");
         value = Decimal::Parse(std::string_view(digits, static_cast<size_t>(end - digits)));
         if (value.scale() > field.numeric_scale) value = value.RoundHalfEven(field.numeric_scale);

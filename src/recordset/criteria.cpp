@@ -445,10 +445,10 @@ Predicate ParseCriteria(std::string_view text, const Schema& schema, std::string
   return Predicate(CriteriaParser(text, schema, what).Parse());
 }
 
-SortSpec ParseSort(std::string_view text, const Schema& schema) {
+SortOrder ParseSort(std::string_view text, const Schema& schema) {
   Scanner scanner(text, "sort");
-  SortSpec spec;
-  if (scanner.AtEnd()) return spec;
+  SortOrder order;
+  if (scanner.AtEnd()) return order;
   for (;;) {
     SortKey key;
     const std::string name = scanner.FieldName();
@@ -459,8 +459,8 @@ SortSpec ParseSort(std::string_view text, const Schema& schema) {
     } else {
       scanner.ConsumeKeyword("ASC");
     }
-    spec.keys.push_back(key);
-    if (scanner.AtEnd()) return spec;
+    order.keys.push_back(key);
+    if (scanner.AtEnd()) return order;
     if (!scanner.Consume(',')) scanner.Fail("expected , or the end after " + name);
   }
 }

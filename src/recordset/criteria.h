@@ -1,5 +1,5 @@
 // Filter and Find criteria, parsed once into a predicate tree, and sort
-// specifications. The grammar is described in recordset.h.
+// orders. The grammar is described in recordset.h.
 //
 // Parsing raises 3001 for a malformed text (naming the text and what is wrong)
 // and 3265 for an unknown field (naming it). Criterion values are converted to
@@ -65,11 +65,11 @@ struct SortKey {
   FieldClass cls = FieldClass::kVariant;
   bool descending = false;
 };
-struct SortSpec {
+struct SortOrder {
   std::vector<SortKey> keys;
 };
 
 // No keys for a blank text.
-SortSpec ParseSort(std::string_view text, const Schema& schema);
+SortOrder ParseSort(std::string_view text, const Schema& schema);
 
 }  // namespace tarvolin::recordset_detail

@@ -380,7 +380,7 @@ std::vector<size_t> Recordset::Matching(const rd::Predicate& predicate) const {
   return rows;
 }
 
-void Recordset::SortRows(std::vector<size_t>& rows, const rd::SortSpec& sort) const {
+void Recordset::SortRows(std::vector<size_t>& rows, const rd::SortOrder& sort) const {
   const rd::RowStore& store = *store_;
   std::stable_sort(rows.begin(), rows.end(), [&](rd::RowId a, rd::RowId b) {
     for (const rd::SortKey& key : sort.keys) {
@@ -392,7 +392,7 @@ void Recordset::SortRows(std::vector<size_t>& rows, const rd::SortSpec& sort) co
 }
 
 std::unique_ptr<rd::View> Recordset::BuildView(const rd::Predicate* predicate,
-                                               const rd::SortSpec* sort) const {
+                                               const rd::SortOrder* sort) const {
   if (!predicate && !sort) return std::make_unique<rd::View>();
   std::vector<rd::RowId> rows = predicate ? Matching(*predicate) : AllLiveRows();
   if (sort) SortRows(rows, *sort);
@@ -427,13 +427,13 @@ const std::string& Recordset::Filter() const noexcept { return filter_text_; }
 
 void Recordset::SetSort(std::string_view sort) {
   CheckOpen();
-  std::unique_ptr<rd::SortSpec> spec;
+  std::unique_ptr<rd::SortOrder> order;
   if (!IsBlankText(sort)) {
-    spec = std::make_unique<rd::SortSpec>(rd::ParseSort(sort, store_->schema()));
+    order = std::make_unique<rd::SortOrder>(rd::ParseSort(sort, store_->schema()));
   }
-  auto view = BuildView(filter_.get(), spec.get());
-  std::string text = spec ? std::string(sort) : std::string();
-  sort_ = std::move(spec);
+  auto view = BuildView(filter_.get(), order.get());
+  std::string text = order ? std::string(sort) : std::string();
+  sort_ = std::move(order);
   sort_text_ = std::move(text);
   view_ = std::move(view);
   GoFirst();

@@ -73,7 +73,7 @@ namespace recordset_detail {
 class RowStore;
 class View;
 class Predicate;
-struct SortSpec;
+struct SortOrder;
 }  // namespace recordset_detail
 
 // Identifies a row of a store; valid in every clone sharing the store, and
@@ -206,15 +206,15 @@ class Recordset : public Object, public std::enable_shared_from_this<Recordset> 
   void GoLast();
   std::vector<size_t> Matching(const recordset_detail::Predicate& predicate) const;
   std::vector<size_t> AllLiveRows() const;
-  void SortRows(std::vector<size_t>& rows, const recordset_detail::SortSpec& sort) const;
+  void SortRows(std::vector<size_t>& rows, const recordset_detail::SortOrder& sort) const;
   std::unique_ptr<recordset_detail::View> BuildView(const recordset_detail::Predicate* predicate,
-                                                    const recordset_detail::SortSpec* sort) const;
+                                                    const recordset_detail::SortOrder* sort) const;
 
   std::shared_ptr<recordset_detail::RowStore> store_;
   // Synced lazily with the store's deletions, also from const members.
   std::unique_ptr<recordset_detail::View> view_;
   std::unique_ptr<recordset_detail::Predicate> filter_;
-  std::unique_ptr<recordset_detail::SortSpec> sort_;
+  std::unique_ptr<recordset_detail::SortOrder> sort_;
   std::string filter_text_;
   std::string sort_text_;
   bool open_ = false;
