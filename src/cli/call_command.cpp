@@ -126,7 +126,8 @@ void RunCall(const CallOptions& options, std::ostream& out) {
   const Variant result = Invoke(*engine, options.member, arguments);
 
   if (!options.out.empty()) {
-    const EngineOutcome outcome{.edited_rows = engine->ArrRigheModificate(), .totals = nullptr};
+    const EngineOutcome outcome{.edited_rows = engine->ArrRigheModificate(),
+                                .totals = file->document->totals()};
     WriteDocumentFile(options.out, *file, &outcome);
   }
   Print(result, out);

@@ -50,6 +50,18 @@ std::shared_ptr<Recordset> NewDocumentRecordset(DocumentTable table) {
     Raise(err::kItemNotFound, kSource, "no table " + std::string(name) + " in the schema");
   }
   for (const FieldInfo& field : *fields) recordset->AppendField(field);
+  if (table == DocumentTable::kGroupedRows) {
+    // A grouped row carries the order data of its rows too, and 1 in GRIGLIA
+    // marks a grid row standing for the body rows whose parent it is.
+    for (const FieldInfo& field :
+         *SchemaCatalog::Embedded().Fields(DocumentTableName(DocumentTable::kBodyOrderData))) {
+      if (field.name != "DO31_DITTA_CG18" && field.name != "DO31_NUMREG_CO99" &&
+          field.name != "DO31_PROGRIGA") {
+        recordset->AppendField(field);
+      }
+    }
+    recordset->AppendField("GRIGLIA", DataType::kSmallInt);
+  }
   if (table == DocumentTable::kCounterparts) {
     // The lines carry what the ledger needs besides the stored columns.
     recordset->AppendField("CG24_DESCR", DataType::kVarChar, 80);

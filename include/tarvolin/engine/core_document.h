@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "tarvolin/automation/dictionary.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/automation/variant.h"
 #include "tarvolin/recordset/recordset.h"
@@ -169,6 +170,8 @@ class CoreDocument : public Object {
   // A property of the document settings object, read by name; Empty when the
   // settings object has no such property.
   virtual Variant DocumentSetting(std::string_view property) = 0;
+  // Receives the totals of a recalculation, keyed by field name.
+  virtual void ReceiveTotals(std::shared_ptr<Dictionary> totals) = 0;
 };
 
 // The framework session (the host's active interface).

@@ -206,6 +206,14 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
   void ImpostaTotSTaxGruppo(const std::string& group, const Variant& total);
   Variant GetTotaleTasse();
 
+  // ---- Totals persistence and grouped rows (src/totals/) ----
+  // The 52 accumulators of a recalculation, handed to the document as the
+  // 36 keyed totals.
+  static constexpr int kAccumulatorCount = 52;
+  void SalvaTotali(VariantArray& Totali);
+  // Brings the grouped rows of ProgRiga (0: all) in step with the body rows.
+  void SyncDocCorpoRaggr(int32_t ProgRiga);
+
   // ---- Ledger (src/ledger/) ----
   void AggiungiImponibileTassa(const std::string& jurisdiction, const std::string& group,
                                const std::string& account, const std::string& asset,

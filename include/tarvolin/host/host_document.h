@@ -68,6 +68,9 @@ class HostDocument : public CoreDocument,
   CalculationServices& Calculation() override { return *this; }
   DialogueServices& Dialogue() override { return *this; }
   Variant DocumentSetting(std::string_view property) override;
+  void ReceiveTotals(std::shared_ptr<Dictionary> totals) override { totals_ = std::move(totals); }
+  // The totals the last recalculation handed over (nullptr before any).
+  const std::shared_ptr<Dictionary>& totals() const { return totals_; }
 
   // The host side.
   std::shared_ptr<Recordset> Get(DocumentTable table) override;
@@ -112,6 +115,7 @@ class HostDocument : public CoreDocument,
   MessageCatalogue catalogue_;
   int error_answer_ = 3;
   bool modified_row_tracking_ = true;
+  std::shared_ptr<Dictionary> totals_;
   std::vector<ShownMessage> messages_;
   std::vector<AskedError> asked_errors_;
 };
