@@ -114,6 +114,20 @@ void HostDocument::Set(DocumentTable table, std::shared_ptr<Recordset> recordset
   recordsets_[static_cast<int>(table)] = std::move(recordset);
 }
 
+void HostDocument::AddAgentRow(int16_t) {
+  auto agents = Get(DocumentTable::kAgents);
+  if (!agents) {
+    agents = NewDocumentRecordset(DocumentTable::kAgents);
+    Set(DocumentTable::kAgents, agents);
+  }
+  agents->AddNew();
+  // The new row belongs to this document.
+  if (auto header = Get(DocumentTable::kHeader); header && !header->Bof() && !header->Eof()) {
+    agents->Set("DO21_DITTA_CG18", header->Get("DO11_DITTA_CG18"));
+    agents->Set("DO21_NUMREG_CO99", header->Get("DO11_NUMREG_CO99"));
+  }
+}
+
 void HostDocument::SetDocumentSetting(std::string name, Variant value) {
   for (auto& [existing, stored] : settings_) {
     if (existing == name) {

@@ -55,6 +55,11 @@ class DocumentRecordsets {
   virtual std::shared_ptr<Recordset> Get(DocumentTable table) = 0;
   // Replaces (or, with nullptr, removes) a recordset of the document.
   virtual void Set(DocumentTable table, std::shared_ptr<Recordset> recordset) = 0;
+  // Adds an agent row (kind 0: an agent met on the rows) and leaves the agents
+  // recordset on it, its document keys filled.
+  virtual void AddAgentRow(int16_t kind) = 0;
+  // Tells the document an agent row's commission totals changed.
+  virtual void AgentsChanged() = 0;
 };
 
 // The document's switches and running values the engine reads and writes.

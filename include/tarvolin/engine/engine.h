@@ -206,6 +206,40 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
   void ImpostaTotSTaxGruppo(const std::string& group, const Variant& total);
   Variant GetTotaleTasse();
 
+  // ---- Body-row pass (src/totals/body_row_pass.cpp) ----
+  // The working values the driver hands the pass, in the pass's argument order.
+  struct BodyPassArgs {
+    bool TotaliDocumento = true;
+    bool ImportoNettoScontiPiede = true;
+    bool ContropartiteCastellettoIva = true;
+    bool UltimoProgressivoRiga = true;
+    bool TotaliProvvigioni = true;
+    std::shared_ptr<Recordset> RstCorpo;   // the body rows
+    std::shared_ptr<Recordset> RstLavoro;  // work recordset, left cleared
+    bool EscludiContabilita = false;
+    bool DocInValutaAzienda = true;
+    bool HaSpese = false;        // out
+    bool SpeseTipoTot3 = false;  // out: an expense based on totals kind 3
+    bool SpeseTipoTot0 = false;  // out: an expense based on totals kind 0
+    int16_t NumSpese = 0;        // in and out: entries of the expense arrays
+    Variant AzzeraPerRiga;       // set to the Integer 0 on every counted row
+    Variant ScPerMerce1, ScPerMerce2, ScPerMerce3;
+    int32_t ProgRigaUltimaScontabile = 0;
+    Variant ResiduoScImpMerce, ResiduoScImpArt26;        // remaining, company currency
+    Variant ResiduoScImpMerceVal, ResiduoScImpArt26Val;  // remaining, document currency
+    Variant TotScImpMerce, TotScImpArt26;                // totals, company currency
+    Variant TotScImpMerceVal, TotScImpArt26Val;          // totals, document currency
+    std::string CodiceValuta;
+    VariantArray* AccumulatoriTotali = nullptr;  // the 52 accumulators
+    std::shared_ptr<Recordset> RstProvv;         // the commission lines
+  };
+  void RicalcolaTotaliDaRigheCorpo_CicloRighe(BodyPassArgs& args);
+  // The expense rows the pass collected (1-based in meaning, 0-based here).
+  const std::vector<int32_t>& ArrSpeseProgRiga() const { return arr_spese_prog_riga_; }
+  const std::vector<int16_t>& ArrSpeseTipoSpesa() const { return arr_spese_tipo_spesa_; }
+  const std::vector<int16_t>& ArrSpeseTipoTot() const { return arr_spese_tipo_tot_; }
+  const std::vector<int16_t>& ArrSpeseTipoAliq() const { return arr_spese_tipo_aliq_; }
+
   // ---- Totals persistence and grouped rows (src/totals/) ----
   // The 52 accumulators of a recalculation, handed to the document as the
   // 36 keyed totals.

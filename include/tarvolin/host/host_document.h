@@ -75,6 +75,9 @@ class HostDocument : public CoreDocument,
   // The host side.
   std::shared_ptr<Recordset> Get(DocumentTable table) override;
   void Set(DocumentTable table, std::shared_ptr<Recordset> recordset) override;
+  void AddAgentRow(int16_t kind) override;
+  void AgentsChanged() override { ++agent_notifications_; }
+  int agent_notifications() const { return agent_notifications_; }
   void SetDocumentSetting(std::string name, Variant value);
   const std::vector<std::pair<std::string, Variant>>& document_settings() const {
     return settings_;
@@ -116,6 +119,7 @@ class HostDocument : public CoreDocument,
   int error_answer_ = 3;
   bool modified_row_tracking_ = true;
   std::shared_ptr<Dictionary> totals_;
+  int agent_notifications_ = 0;
   std::vector<ShownMessage> messages_;
   std::vector<AskedError> asked_errors_;
 };
