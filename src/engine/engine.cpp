@@ -207,10 +207,11 @@ std::shared_ptr<Recordset> CLSMG_TARVOLIN::CopiaRecordset(std::shared_ptr<Record
 
 // ---- Members built by the other subsystems ----
 
-void CLSMG_TARVOLIN::RicalcolaTotaliDaRigheCorpo(bool, bool, bool, bool, bool, bool) {
-  NotInThisBuild("RicalcolaTotaliDaRigheCorpo");
-}
 void CLSMG_TARVOLIN::RicalcolaScadenze() { NotInThisBuild("RicalcolaScadenze"); }
+bool CLSMG_TARVOLIN::ScadenzeDiverse(const std::shared_ptr<Recordset>&,
+                                     const std::shared_ptr<Recordset>&) {
+  NotInThisBuild("ScadenzeDiverse");
+}
 void CLSMG_TARVOLIN::ImpostaPrezziPerRigaDaLordo(std::shared_ptr<Recordset>&,
                                                  std::shared_ptr<Recordset>&, const Variant&,
                                                  int16_t, bool) {

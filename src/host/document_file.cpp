@@ -1,5 +1,7 @@
 #include "tarvolin/host/document_file.h"
 
+#include "tarvolin/engine/value_helpers.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -763,13 +765,19 @@ class Formatter {
     writer_.BeginObject();
     NumberMember("number", company.company_number);
     TextMember("currency", company.currency_code);
+    // The settings are numbers however the host holds them (the engine reads
+    // them as numbers), so a text "2" is written as 2 and reads back.
     if (!company.first_decimals.IsEmpty()) {
       writer_.Key("first_decimals");
-      WriteVariant(company.first_decimals, "company.first_decimals");
+      WriteVariant(
+          company.first_decimals.IsNull() ? company.first_decimals : NzDec(company.first_decimals),
+          "company.first_decimals");
     }
     if (!company.second_decimals.IsEmpty()) {
       writer_.Key("second_decimals");
-      WriteVariant(company.second_decimals, "company.second_decimals");
+      WriteVariant(company.second_decimals.IsNull() ? company.second_decimals
+                                                    : NzDec(company.second_decimals),
+                   "company.second_decimals");
     }
     TextMember("accounts_group", company.accounts_group);
     TextMember("customers_control_account", company.customers_control_account);

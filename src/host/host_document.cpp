@@ -114,6 +114,31 @@ void HostDocument::Set(DocumentTable table, std::shared_ptr<Recordset> recordset
   recordsets_[static_cast<int>(table)] = std::move(recordset);
 }
 
+void HostDocument::CreateRecord(DocumentTable table) {
+  auto recordset = Get(table);
+  if (!recordset) {
+    recordset = NewDocumentRecordset(table);
+    Set(table, recordset);
+  }
+  recordset->AddNew();
+  const std::string prefix(DocumentTableName(table).substr(0, 4));
+  if (auto header = Get(DocumentTable::kHeader); header && !header->Bof() && !header->Eof()) {
+    if (auto company = recordset->TryResolve(prefix + "_DITTA_CG18")) {
+      recordset->Set(*company, header->Get("DO11_DITTA_CG18"));
+    }
+    if (auto number = recordset->TryResolve(prefix + "_NUMREG_CO99")) {
+      recordset->Set(*number, header->Get("DO11_NUMREG_CO99"));
+    }
+  }
+  recordset->Update();
+}
+
+void HostDocument::CounterpartsStep(bool) {
+  // The counterparts are rebuilt from the rows: start from empty lines and links.
+  Set(DocumentTable::kCounterparts, NewDocumentRecordset(DocumentTable::kCounterparts));
+  Set(DocumentTable::kCounterpartLinks, NewDocumentRecordset(DocumentTable::kCounterpartLinks));
+}
+
 void HostDocument::AddAgentRow(int16_t) {
   auto agents = Get(DocumentTable::kAgents);
   if (!agents) {

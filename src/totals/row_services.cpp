@@ -15,19 +15,26 @@ void CLSMG_TARVOLIN::AddRigaModificata(std::shared_ptr<Recordset>& RecordsetCorp
                           ? RecordsetCorpo->Get("DO30_PROGRIGA").CLng()
                           : parent.CLng();
   VariantArray& entries = arr_righe_modificate_.mutable_array();
-  if (num_righe_modificate_ > 0) {
-    if (static_cast<size_t>(num_righe_modificate_) > entries.size()) {
-      Raise(err::kSubscriptOutOfRange, "AddRigaModificata",
-            "NumRigheModificate is " + std::to_string(num_righe_modificate_) +
-                " but the list holds " + std::to_string(entries.size()) + " rows");
-    }
-    for (int i = 0; i < num_righe_modificate_; ++i) {
-      if (entries[static_cast<size_t>(i)] == Variant(key)) return;
-    }
+  if (num_righe_modificate_ > 0 && static_cast<size_t>(num_righe_modificate_) > entries.size()) {
+    Raise(err::kSubscriptOutOfRange, "AddRigaModificata",
+          "NumRigheModificate is " + std::to_string(num_righe_modificate_) +
+              " but the list holds " + std::to_string(entries.size()) + " rows");
   }
+  // The keys of the first NumRigheModificate entries, so that a pass over n
+  // rows costs O(n); rebuilt when the host or the driver changed the count.
+  if (modified_keys_count_ != num_righe_modificate_) {
+    modified_keys_.clear();
+    for (int i = 0; i < num_righe_modificate_; ++i) {
+      modified_keys_.insert(entries[static_cast<size_t>(i)].CLng());
+    }
+    modified_keys_count_ = num_righe_modificate_;
+  }
+  if (modified_keys_.count(key) != 0) return;
   ++num_righe_modificate_;
   entries.resize(static_cast<size_t>(num_righe_modificate_));
   entries.back() = Variant(key);
+  modified_keys_.insert(key);
+  modified_keys_count_ = num_righe_modificate_;
 }
 
 void CLSMG_TARVOLIN::ClearDettaglioSConti(std::shared_ptr<Recordset>& fclsDocCorpo) {

@@ -7,6 +7,7 @@
 // is the document. A recordset the document does not have is nullptr.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -55,6 +56,9 @@ class DocumentRecordsets {
   virtual std::shared_ptr<Recordset> Get(DocumentTable table) = 0;
   // Replaces (or, with nullptr, removes) a recordset of the document.
   virtual void Set(DocumentTable table, std::shared_ptr<Recordset> recordset) = 0;
+  // Creates the document's record of a one-record table (totals, accessory
+  // data) and leaves the recordset on it.
+  virtual void CreateRecord(DocumentTable table) = 0;
   // Adds an agent row (kind 0: an agent met on the rows) and leaves the agents
   // recordset on it, its document keys filled.
   virtual void AddAgentRow(int16_t kind) = 0;
@@ -87,6 +91,12 @@ struct DocumentState {
   bool use_reference_dates = false;
   // Set to 0 by the counterparts builder for some row types; its meaning is the host's.
   Variant counterpart_row_setting;
+  // Whether the accessory totals (packages, weights, volume) follow the rows.
+  bool accessory_totals = true;
+  // A second row-edit flag: a row was inserted (row_edit: a row was changed).
+  bool row_insert = false;
+  // Document-level running values a recalculation resets to 0.
+  Variant running_totals[10];
   Variant first_reference_date;
   Variant second_reference_date;
 };
@@ -116,6 +126,12 @@ class CompanyServices {
   virtual std::string CompanyCurrencyCode() = 0;
   // Whether the engine records the body rows it changes (the modified-row list).
   virtual bool ModifiedRowTracking() = 0;
+  // The framework's flag: counterparts and payment schedule are not rebuilt.
+  virtual bool ExcludeAccounting() = 0;
+  // Packages, gross weight, net weight and volume computed from the body rows
+  // (a clone with the body's filter and sort); nullopt when not available.
+  virtual std::optional<std::array<Variant, 4>> PackagesAndWeights(
+      std::shared_ptr<Recordset> body) = 0;
   // The text of message `number` (default text `text`), with `parameters`
   // (an array, or anything else for none) put into its %1, %2... places.
   virtual std::string MessageText(std::string_view text, int32_t number,
@@ -153,6 +169,23 @@ class DialogueServices {
   virtual ErrorService& Errors() = 0;
 };
 
+// What the document is told, and may decide, during a recalculation.
+class RecalculationNotices {
+ public:
+  virtual ~RecalculationNotices() = default;
+  // A record the document pairs with its own flag must exist.
+  virtual void EnsurePairedRecord() = 0;
+  // The options of this recalculation.
+  virtual void Options(bool exclude_accounting, bool counterparts, bool schedule) = 0;
+  // The counterparts are about to be rebuilt (false: not kept from before).
+  virtual void CounterpartsStep(bool keep) = 0;
+  // The document may turn the schedule rebuild off.
+  virtual void ScheduleDecision(bool& schedule, bool exclude_accounting, bool company_currency) = 0;
+  // The row pass's properties, set before the pass.
+  virtual void RowPassProperties(bool first, const Variant& second, const Variant& third,
+                                 const std::string& fourth, const std::string& fifth) = 0;
+};
+
 class CoreDocument : public Object {
  public:
   std::string_view TypeName() const override { return "CoreDocument"; }
@@ -172,6 +205,7 @@ class CoreDocument : public Object {
   virtual CurrencyCache& Currency() = 0;
   virtual CalculationServices& Calculation() = 0;
   virtual DialogueServices& Dialogue() = 0;
+  virtual RecalculationNotices& Notices() = 0;
   // A property of the document settings object, read by name; Empty when the
   // settings object has no such property.
   virtual Variant DocumentSetting(std::string_view property) = 0;

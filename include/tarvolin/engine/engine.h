@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "tarvolin/automation/dictionary.h"
 #include "tarvolin/db/connection.h"
@@ -222,7 +223,7 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
     bool SpeseTipoTot3 = false;  // out: an expense based on totals kind 3
     bool SpeseTipoTot0 = false;  // out: an expense based on totals kind 0
     int16_t NumSpese = 0;        // in and out: entries of the expense arrays
-    Variant AzzeraPerRiga;       // set to the Integer 0 on every counted row
+    Variant AzzeraPerRiga;       // set to the Integer 0 on every row not skipped
     Variant ScPerMerce1, ScPerMerce2, ScPerMerce3;
     int32_t ProgRigaUltimaScontabile = 0;
     Variant ResiduoScImpMerce, ResiduoScImpArt26;        // remaining, company currency
@@ -239,6 +240,11 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
   const std::vector<int16_t>& ArrSpeseTipoSpesa() const { return arr_spese_tipo_spesa_; }
   const std::vector<int16_t>& ArrSpeseTipoTot() const { return arr_spese_tipo_tot_; }
   const std::vector<int16_t>& ArrSpeseTipoAliq() const { return arr_spese_tipo_aliq_; }
+
+  // ---- Payment schedule ----
+  // True when the rebuilt schedule differs from the old one in what matters.
+  bool ScadenzeDiverse(const std::shared_ptr<Recordset>& old_schedule,
+                       const std::shared_ptr<Recordset>& new_schedule);
 
   // ---- Totals persistence and grouped rows (src/totals/) ----
   // The 52 accumulators of a recalculation, handed to the document as the
@@ -270,6 +276,8 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
   std::shared_ptr<CalculationHelper> cls_calcoli_;
   int16_t num_righe_modificate_ = 0;
   Variant arr_righe_modificate_ = Variant(VariantArray{});
+  std::unordered_set<int32_t> modified_keys_;  // keys of the list, for AddRigaModificata
+  int16_t modified_keys_count_ = 0;
   std::vector<int32_t> arr_spese_prog_riga_;
   std::vector<int16_t> arr_spese_tipo_spesa_;
   std::vector<int16_t> arr_spese_tipo_tot_;

@@ -52,6 +52,7 @@ class HostDocument : public CoreDocument,
                      private CompanyServices,
                      private CalculationServices,
                      private DialogueServices,
+                     private RecalculationNotices,
                      private ErrorService {
  public:
   explicit HostDocument(std::shared_ptr<CurrentCompany> company);
@@ -67,6 +68,7 @@ class HostDocument : public CoreDocument,
   CurrencyCache& Currency() override { return currency_; }
   CalculationServices& Calculation() override { return *this; }
   DialogueServices& Dialogue() override { return *this; }
+  RecalculationNotices& Notices() override { return *this; }
   Variant DocumentSetting(std::string_view property) override;
   void ReceiveTotals(std::shared_ptr<Dictionary> totals) override { totals_ = std::move(totals); }
   // The totals the last recalculation handed over (nullptr before any).
@@ -75,6 +77,7 @@ class HostDocument : public CoreDocument,
   // The host side.
   std::shared_ptr<Recordset> Get(DocumentTable table) override;
   void Set(DocumentTable table, std::shared_ptr<Recordset> recordset) override;
+  void CreateRecord(DocumentTable table) override;
   void AddAgentRow(int16_t kind) override;
   void AgentsChanged() override { ++agent_notifications_; }
   int agent_notifications() const { return agent_notifications_; }
@@ -84,6 +87,7 @@ class HostDocument : public CoreDocument,
   }
   MessageCatalogue& catalogue() { return catalogue_; }
   void set_modified_row_tracking(bool on) { modified_row_tracking_ = on; }
+  void set_exclude_accounting(bool on) { exclude_accounting_ = on; }
   // The answer the error service gives (default 3: leave the procedure).
   void set_error_answer(int answer) { error_answer_ = answer; }
   const std::vector<ShownMessage>& messages() const { return messages_; }
@@ -93,6 +97,18 @@ class HostDocument : public CoreDocument,
   // CompanyServices.
   std::string CompanyCurrencyCode() override;
   bool ModifiedRowTracking() override { return modified_row_tracking_; }
+  bool ExcludeAccounting() override { return exclude_accounting_; }
+  // The host has no packages-and-weights calculator.
+  std::optional<std::array<Variant, 4>> PackagesAndWeights(std::shared_ptr<Recordset>) override {
+    return std::nullopt;
+  }
+  // RecalculationNotices: the host keeps what it is told and decides nothing.
+  void EnsurePairedRecord() override {}
+  void Options(bool, bool, bool) override {}
+  void CounterpartsStep(bool) override;
+  void ScheduleDecision(bool&, bool, bool) override {}
+  void RowPassProperties(bool, const Variant&, const Variant&, const std::string&,
+                         const std::string&) override {}
   std::string MessageText(std::string_view text, int32_t number,
                           const Variant& parameters) override;
   // CalculationServices.
@@ -118,6 +134,7 @@ class HostDocument : public CoreDocument,
   MessageCatalogue catalogue_;
   int error_answer_ = 3;
   bool modified_row_tracking_ = true;
+  bool exclude_accounting_ = false;
   std::shared_ptr<Dictionary> totals_;
   int agent_notifications_ = 0;
   std::vector<ShownMessage> messages_;
