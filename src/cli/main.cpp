@@ -3,28 +3,9 @@
 #include <iostream>
 
 #include "call_command.h"
+#include "recalc_command.h"
 #include "tarvolin/automation/error.h"
 #include "tarvolin/db/company_database.h"
-#include "tarvolin/host/document_file.h"
-
-namespace {
-
-// An engine or platform error: its number, source chain and description. Exit
-// code 2 for a document file that cannot be read as a document, 1 otherwise.
-int ReportError(const tarvolin::Error& e) {
-  std::cerr << "tarvolin: error " << e.number();
-  if (!e.source().empty()) {
-    std::string source = e.source();
-    for (size_t at = source.find("\r\n"); at != std::string::npos; at = source.find("\r\n", at)) {
-      source.replace(at, 2, " <- ");
-    }
-    std::cerr << " in " << source;
-  }
-  std::cerr << ": " << e.description() << "\n";
-  return e.number() == tarvolin::err::kBadDocumentFile ? 2 : 1;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"Tarvolin: recalculates US sales and purchase documents", "tarvolin"};
@@ -44,6 +25,8 @@ int main(int argc, char** argv) {
 
   tarvolin::cli::CallOptions call_options;
   auto* call = tarvolin::cli::AddCallCommand(app, call_options);
+  tarvolin::cli::RecalcOptions recalc_options;
+  auto* recalc = tarvolin::cli::AddRecalcCommand(app, recalc_options);
 
   try {
     app.parse(argc, argv);
@@ -56,6 +39,7 @@ int main(int argc, char** argv) {
       for (const auto& file : written) std::cout << "created " << file << "\n";
       return 0;
     }
+    if (recalc->parsed()) return tarvolin::cli::RunRecalc(recalc_options, std::cout, std::cerr);
     if (call->parsed()) {
       if (!call_options.list && call_options.member.empty()) {
         return app.exit(CLI::RequiredError("member"));
@@ -64,7 +48,7 @@ int main(int argc, char** argv) {
       return 0;
     }
   } catch (const tarvolin::Error& e) {
-    return ReportError(e);
+    return tarvolin::cli::ReportError(e, std::cerr);
   } catch (const std::exception& e) {
     std::cerr << "tarvolin: " << e.what() << "\n";
     return 1;

@@ -30,6 +30,10 @@ void CLSMG_TARVOLIN::AddRigaModificata(std::shared_ptr<Recordset>& RecordsetCorp
     modified_keys_count_ = num_righe_modificate_;
   }
   if (modified_keys_.count(key) != 0) return;
+  // The count is a 16-bit Integer, as the host reads it.
+  if (num_righe_modificate_ == INT16_MAX) {
+    Raise(err::kOverflow, "AddRigaModificata", "more than 32767 modified rows");
+  }
   ++num_righe_modificate_;
   entries.resize(static_cast<size_t>(num_righe_modificate_));
   entries.back() = Variant(key);

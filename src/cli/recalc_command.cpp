@@ -1,0 +1,129 @@
+#include "recalc_command.h"
+
+#include <memory>
+
+#include "tarvolin/db/company_database.h"
+#include "tarvolin/engine/engine.h"
+#include "tarvolin/host/document_file.h"
+#include "tarvolin/host/host_document.h"
+#include "tarvolin/host/registration.h"
+#include "text_report.h"
+
+namespace tarvolin::cli {
+namespace {
+
+// Recalculates and returns what standard output gets; raises on any error
+// before anything is written.
+std::string Recalculate(const RecalcOptions& options) {
+  // The file first: a bad document is reported as such even without a database.
+  DocumentFile file = ReadDocumentFile(options.document);
+  const std::string path = options.database.empty() ? DefaultDatabasePath() : options.database;
+  const std::shared_ptr<SqliteConnection> connection = OpenCompanyDatabase(path);
+
+  auto engine =
+      std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
+  // Set and called through the interface, as a host holding the engine object does.
+  ICLSMG_TARVOLIN& api = *engine;
+  api.set_cc(file.document);
+  api.set_ADOConnection(connection);
+  api.set_ActiveInterface(file.session);
+  api.set_ADOConnectionString(path);
+  api.RicalcolaTotaliDaRigheCorpo(options.net_discounts, options.counterparts, options.totals,
+                                  options.schedule, options.last_row, options.commissions);
+  if (options.register_document) RegisterDocument(api, *connection);
+
+  const EngineOutcome outcome{.edited_rows = api.ArrRigheModificate(),
+                              .totals = file.document->totals()};
+  api.Terminate();  // the engine's part is done; the document stays with the file
+  std::string shown;
+  if (options.format == "text") {
+    shown = FormatTextReport(*file.document);
+  } else if (options.out.empty()) {
+    shown = FormatDocumentFile(file, &outcome);
+  }
+  if (!options.out.empty()) WriteDocumentFile(options.out, file, &outcome);
+  return shown;
+}
+
+}  // namespace
+
+int ReportError(const Error& error, std::ostream& err) {
+  err << "tarvolin: error " << error.number();
+  if (!error.source().empty()) {
+    std::string source = error.source();
+    for (size_t at = source.find("\r\n"); at != std::string::npos; at = source.find("\r\n", at)) {
+      source.replace(at, 2, " <- ");
+    }
+    err << " in " << source;
+  }
+  err << ": " << error.description() << "\n";
+  return error.number() == err::kBadDocumentFile ? 2 : 1;
+}
+
+CLI::App* AddRecalcCommand(CLI::App& app, RecalcOptions& options) {
+  auto* recalc = app.add_subcommand(
+      "recalc", "Recalculate a document file from its body rows (totals, tax, counterparts)");
+  recalc->add_option("document", options.document, "The document file")->required();
+  recalc->add_option("--db", options.database,
+                     "Company database ($TARVOLIN_DB, else ./tarvolin.db)");
+  recalc->add_option("--out", options.out, "Write the recalculated document file here");
+  recalc
+      ->add_option("--format", options.format,
+                   "What standard output gets: json (the document file, unless --out) or "
+                   "text (a report)")
+      ->check(CLI::IsMember({"json", "text"}));
+  auto* register_flag = recalc->add_flag(
+      "--register", options.register_document,
+      "Store the counterparts and the tax summary in the company database (one transaction)");
+  recalc->add_flag_callback(
+      "--no-net-discounts", [&options] { options.net_discounts = false; },
+      "Leave the rows' amounts net of foot discounts as they are");
+  // Registering counterparts that were not rebuilt would store stale ones.
+  recalc
+      ->add_flag_callback(
+          "--no-counterparts", [&options] { options.counterparts = false; },
+          "Do not rebuild the counterparts and the tax summary")
+      ->excludes(register_flag);
+  recalc->add_flag_callback(
+      "--no-totals", [&options] { options.totals = false; }, "Do not recalculate the totals");
+  recalc->add_flag_callback(
+      "--no-schedule", [&options] { options.schedule = false; },
+      "Do not recalculate the payment schedule");
+  recalc->add_flag_callback(
+      "--no-last-row", [&options] { options.last_row = false; },
+      "Do not recompute the highest row progressive");
+  recalc->add_flag_callback(
+      "--no-commissions", [&options] { options.commissions = false; },
+      "Do not roll commissions up into the agents");
+  return recalc;
+}
+
+int RunRecalc(const RecalcOptions& options, std::ostream& out, std::ostream& err) {
+  try {
+    out << Recalculate(options);
+    out.flush();
+    return 0;
+  } catch (const Error& error) {
+    return ReportError(error, err);
+  } catch (const std::exception& error) {
+    err << "tarvolin: " << error.what() << "\n";
+    return 1;
+  }
+}
+
+int RecalcMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  CLI::App app{"Recalculate a document file", "tarvolin recalc"};
+  RecalcOptions options;
+  // The subcommand's own options, on an app of their own.
+  CLI::App* recalc = AddRecalcCommand(app, options);
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  reversed.push_back(recalc->get_name());
+  try {
+    app.parse(reversed);  // CLI11 takes the arguments last first
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e, out, err);
+  }
+  return RunRecalc(options, out, err);
+}
+
+}  // namespace tarvolin::cli

@@ -1,0 +1,51 @@
+// tarvolin recalc: recalculates a document file from its body rows, as a host
+// would before saving it, optionally registers its counterparts and tax
+// summary, and writes the document back or prints a readable report.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tarvolin/automation/error.h"
+
+namespace tarvolin::cli {
+
+struct RecalcOptions {
+  std::string document;  // the document file to recalculate
+  std::string database;  // company database; empty for DefaultDatabasePath()
+  std::string out;       // where to write the document file; empty for nowhere
+  bool register_document = false;
+  std::string format = "json";  // "json" or "text"
+  // RicalcolaTotaliDaRigheCorpo's six flags, in its order; each --no-... turns one off.
+  bool net_discounts = true;
+  bool counterparts = true;
+  bool totals = true;
+  bool schedule = true;
+  bool last_row = true;
+  bool commissions = true;
+};
+
+// Adds the "recalc" subcommand to app, storing what it parses in options.
+CLI::App* AddRecalcCommand(CLI::App& app, RecalcOptions& options);
+
+// Runs the recalculation. Standard output gets the text report with
+// --format text, else the document file's JSON unless --out takes it; --out
+// always receives the document file. The output is produced only after
+// everything succeeded, so on an error nothing is printed to out and no file
+// is written. Returns the exit code: 0 done, 2 a bad document file
+// (kBadDocumentFile), 1 any other error, reported on err by ReportError.
+int RunRecalc(const RecalcOptions& options, std::ostream& out, std::ostream& err);
+
+// The whole command from its arguments (those after "recalc"), as the
+// command line would run it: usage errors give the parser's exit code (100
+// and up) with its message on err.
+int RecalcMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+// Prints an engine or platform error as one line on err (number, source chain
+// joined by "<-", description) and returns its exit code: 2 for a document
+// file that cannot be read as a document, 1 otherwise. Shared by the commands.
+int ReportError(const Error& error, std::ostream& err);
+
+}  // namespace tarvolin::cli

@@ -1,0 +1,19 @@
+// The readable report of a recalculated document that `tarvolin recalc
+// --format text` prints.
+#pragma once
+
+#include <string>
+
+#include "tarvolin/host/host_document.h"
+
+namespace tarvolin::cli {
+
+// The report: the document's number, date and currency; its body rows
+// (progressive, item, quantity, amount, net amount); the tax summary, one line
+// per tax group and jurisdiction (base, effective rate, tax); the totals
+// (taxable amount, tax, document total, amount to pay); and the messages the
+// engine showed. Amounts are printed with their exact decimal text, never
+// through a binary double. The document's own cursors are left where they are.
+std::string FormatTextReport(HostDocument& document);
+
+}  // namespace tarvolin::cli
