@@ -2,23 +2,21 @@
 
 #include <vector>
 
+#include "support/errors.h"
 #include "tarvolin/automation/dictionary.h"
 #include "tarvolin/automation/error_policy.h"
 
 namespace tarvolin {
 namespace {
 
+using testing_support::Raises;
+
 TEST(Dictionary, KeepsInsertionOrderAndRejectsDuplicates) {
   Dictionary d;
   d.Add("b", Variant(int16_t{1}));
   d.Add("a", Variant(int16_t{2}));
   d.Add("c", Variant(int16_t{3}));
-  try {
-    d.Add("a", Variant());
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), 457);
-  }
+  EXPECT_TRUE(Raises([&] { d.Add("a", Variant()); }, err::kDuplicateKey));
   d.Remove("a");
   d.SetItem("a", Variant("again"));
   EXPECT_EQ(d.Keys(), (std::vector<std::string>{"b", "c", "a"}));
@@ -28,24 +26,17 @@ TEST(Dictionary, KeepsInsertionOrderAndRejectsDuplicates) {
   EXPECT_FALSE(d.Exists("B"));
   EXPECT_TRUE(d.Item("B").IsEmpty());
   EXPECT_EQ(d.Count(), 4);
-  try {
-    d.Remove("zz");
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), 5);
-  }
+  EXPECT_TRUE(Raises([&] { d.Remove("zz"); }, err::kInvalidProcedureCall));
 }
 
 TEST(ErrorPolicy, RelabelBuildsTheSourceChain) {
-  try {
+  const Error e = testing_support::ErrorOf([] {
     WithLabel("Outer:",
               [] { WithLabel("Inner:", [] { RaiseText(13, "Variant", "Type mismatch"); }); });
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), 13);
-    EXPECT_EQ(e.description(), "Type mismatch");
-    EXPECT_EQ(e.source(), "Outer:\r\nInner:\r\nVariant");
-  }
+  });
+  EXPECT_EQ(e.number(), 13);
+  EXPECT_EQ(e.description(), "Type mismatch");
+  EXPECT_EQ(e.source(), "Outer:\r\nInner:\r\nVariant");
   EXPECT_EQ(WithLabel("F:", [] { return 7; }), 7);
   bool ran = false;
   Swallowing([&] {

@@ -7,7 +7,7 @@
 
 #include <fstream>
 
-#include "tarvolin/automation/error.h"
+#include "support/errors.h"
 
 namespace tarvolin {
 namespace {
@@ -29,15 +29,7 @@ class CompanyDatabaseTest : public ::testing::Test {
   fs::path dir_;
 };
 
-int ErrorOf(const std::function<void()>& f, std::string* description = nullptr) {
-  try {
-    f();
-  } catch (const Error& e) {
-    if (description) *description = e.description();
-    return e.number();
-  }
-  return 0;
-}
+using testing_support::Raises;
 
 TEST_F(CompanyDatabaseTest, InitBuildsTheDemoAndRefusesToOverwrite) {
   const std::string path = Path("company.db");
@@ -51,22 +43,19 @@ TEST_F(CompanyDatabaseTest, InitBuildsTheDemoAndRefusesToOverwrite) {
     EXPECT_GT(rs->Get("N").CLng(), 0);
     db->ExecuteNonQuery("DELETE FROM NV05_TAXDETAIL");
   }
-  std::string description;
-  EXPECT_EQ(ErrorOf([&] { InitCompanyDatabase(path, {}); }, &description), err::kObjectOpen);
-  EXPECT_NE(description.find(path), std::string::npos);
-  EXPECT_NE(description.find("--force"), std::string::npos);
+  for (const std::string& part : {path, std::string("--force")}) {
+    EXPECT_TRUE(Raises([&] { InitCompanyDatabase(path, {}); }, err::kObjectOpen, "", part));
+  }
   // The refused init left the data as it was; --force builds it anew.
-  EXPECT_EQ(OpenCompanyDatabase(path)
-                ->Execute("SELECT COUNT(*) AS N FROM NV05_TAXDETAIL")
-                ->Get("N")
-                .CLng(),
-            0);
+  const auto rates = [&] {
+    return OpenCompanyDatabase(path)
+        ->Execute("SELECT COUNT(*) AS N FROM NV05_TAXDETAIL")
+        ->Get("N")
+        .CLng();
+  };
+  EXPECT_EQ(rates(), 0);
   InitCompanyDatabase(path, {.demo = true, .force = true});
-  EXPECT_GT(OpenCompanyDatabase(path)
-                ->Execute("SELECT COUNT(*) AS N FROM NV05_TAXDETAIL")
-                ->Get("N")
-                .CLng(),
-            0);
+  EXPECT_GT(rates(), 0);
   EXPECT_FALSE(fs::exists(path + ".building"));
 }
 
@@ -82,22 +71,21 @@ TEST_F(CompanyDatabaseTest, EmptyInitHasTheSchemaOnly) {
 }
 
 TEST_F(CompanyDatabaseTest, OpenNamesThePathOfWhatItCannotUse) {
-  std::string description;
-  const std::string missing = Path("missing.db");
-  EXPECT_EQ(ErrorOf([&] { OpenCompanyDatabase(missing); }, &description), err::kConnectionUnusable);
-  EXPECT_NE(description.find(missing), std::string::npos);
-  EXPECT_NE(description.find("tarvolin db init"), std::string::npos);
-  EXPECT_FALSE(fs::exists(missing));  // opening never creates
-
-  const std::string other = Path("other.db");
+  const std::string missing = Path("missing.db"), other = Path("other.db"), text = Path("text.db");
   SqliteConnection::Open(other)->ExecuteScript("CREATE TABLE X (A INT)");
-  EXPECT_EQ(ErrorOf([&] { OpenCompanyDatabase(other); }, &description), err::kConnectionUnusable);
-  EXPECT_NE(description.find("not a company database"), std::string::npos);
-
-  const std::string text = Path("text.db");
   std::ofstream(text) << "plain text, certainly not an SQLite database header at all....";
-  EXPECT_EQ(ErrorOf([&] { OpenCompanyDatabase(text); }, &description), err::kConnectionUnusable);
-  EXPECT_NE(description.find(text), std::string::npos);
+  const struct {
+    std::string path, named;
+  } cases[] = {{missing, missing},
+               {missing, "tarvolin db init"},
+               {other, other},
+               {other, "not a company database"},
+               {text, text}};
+  for (const auto& c : cases) {
+    EXPECT_TRUE(
+        Raises([&] { OpenCompanyDatabase(c.path); }, err::kConnectionUnusable, "", c.named));
+  }
+  EXPECT_FALSE(fs::exists(missing));  // opening never creates
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tarvolin/automation/error.h"
+#include "support/errors.h"
 #include "tarvolin/db/counting_connection.h"
 
 namespace tarvolin {
@@ -22,15 +22,7 @@ std::shared_ptr<SqliteConnection> Memory() {
   return db;
 }
 
-int ErrorOf(const std::function<void()>& f, std::string* description = nullptr) {
-  try {
-    f();
-  } catch (const Error& e) {
-    if (description) *description = e.description();
-    return e.number();
-  }
-  return 0;
-}
+using testing_support::Raises;
 
 TEST(SqliteConnection, ResultsAreTypedFromTheSchemaAndExact) {
   auto db = Memory();
@@ -81,11 +73,9 @@ TEST(SqliteConnection, TsqlFormsRunAsTheServerWouldAnswer) {
 
 TEST(SqliteConnection, FailuresNameTheStatementAndTransactionsRollBack) {
   auto db = Memory();
-  std::string description;
-  EXPECT_EQ(ErrorOf([&] { db->Execute("SELECT NOPE FROM T1"); }, &description),
-            err::kDatabaseError);
-  EXPECT_NE(description.find("no such column: NOPE"), std::string::npos) << description;
-  EXPECT_NE(description.find("SELECT NOPE FROM T1"), std::string::npos) << description;
+  for (const char* part : {"no such column: NOPE", "SELECT NOPE FROM T1"}) {
+    EXPECT_TRUE(Raises([&] { db->Execute("SELECT NOPE FROM T1"); }, err::kDatabaseError, "", part));
+  }
 
   db->BeginTrans();
   db->ExecuteNonQuery("DELETE FROM T1");
@@ -95,21 +85,22 @@ TEST(SqliteConnection, FailuresNameTheStatementAndTransactionsRollBack) {
   EXPECT_EQ(db->Execute("SELECT COUNT(*) AS N FROM T1")->Get("N").CLng(), 0);
   db->RollbackTrans();
   EXPECT_EQ(db->Execute("SELECT COUNT(*) AS N FROM T1")->Get("N").CLng(), 3);
-  EXPECT_EQ(ErrorOf([&] { db->CommitTrans(); }), err::kNotAllowed);
+  EXPECT_TRUE(Raises([&] { db->CommitTrans(); }, err::kNotAllowed));
 
   // A failure inside InTransaction leaves the rows as they were.
-  EXPECT_EQ(ErrorOf([&] {
-              InTransaction(*db, [&] {
-                db->ExecuteNonQuery("DELETE FROM T1 WHERE T1_CODICE = 'A'");
-                db->ExecuteNonQuery("INSERT INTO T1 (T1_DESCR) VALUES ('no code')");
-              });
-            }),
-            err::kDatabaseError);
+  EXPECT_TRUE(Raises(
+      [&] {
+        InTransaction(*db, [&] {
+          db->ExecuteNonQuery("DELETE FROM T1 WHERE T1_CODICE = 'A'");
+          db->ExecuteNonQuery("INSERT INTO T1 (T1_DESCR) VALUES ('no code')");
+        });
+      },
+      err::kDatabaseError, "", "T1_CODICE"));
   EXPECT_EQ(db->Execute("SELECT COUNT(*) AS N FROM T1")->Get("N").CLng(), 3);
   EXPECT_EQ(db->TransactionLevel(), 0);
 
   db->Close();
-  EXPECT_EQ(ErrorOf([&] { db->Execute("SELECT 1"); }), err::kConnectionUnusable);
+  EXPECT_TRUE(Raises([&] { db->Execute("SELECT 1"); }, err::kConnectionUnusable));
 }
 
 TEST(SqliteConnection, SecondDatabaseFilesAndCounting) {
@@ -135,15 +126,13 @@ TEST(SqliteConnection, SecondDatabaseFilesAndCounting) {
   db.SetBeforeEach([](int64_t n, std::string_view) {
     if (n == 2) RaiseText(err::kDatabaseError, "fault", "injected");
   });
-  EXPECT_EQ(ErrorOf([&] { db.Execute("SELECT 1"); }), err::kDatabaseError);
+  EXPECT_TRUE(Raises([&] { db.Execute("SELECT 1"); }, err::kDatabaseError, "fault", "injected"));
 
   // A file that is not a database is refused with its path named.
   const std::string junk = (dir / "junk.db").string();
   std::ofstream(junk) << "this is not a database file, just text that is long enough to look"
                          " like a header and more";
-  std::string description;
-  EXPECT_EQ(ErrorOf([&] { SqliteConnection::Open(junk); }, &description), err::kConnectionUnusable);
-  EXPECT_NE(description.find(junk), std::string::npos) << description;
+  EXPECT_TRUE(Raises([&] { SqliteConnection::Open(junk); }, err::kConnectionUnusable, "", junk));
   std::filesystem::remove_all(dir);
 }
 

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
-#include "tarvolin/automation/error.h"
+#include "support/errors.h"
 #include "tarvolin/host/host_document.h"
 
 namespace tarvolin {
@@ -40,19 +38,7 @@ class RecordingEngine : public CLSMG_TARVOLIN {
   std::optional<Variant> ditta = Variant("not called");
 };
 
-// The error f raises; number 0 when it raises none.
-Error ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e;
-  }
-  return Error(0, "", "no error");
-}
-
-bool Names(const Error& e, std::string_view what) {
-  return e.description().find(what) != std::string::npos;
-}
+using testing_support::Raises;
 
 TEST(Dispatch, ArgumentsAreConvertedToTheDeclaredTypes) {
   RecordingEngine engine;
@@ -67,32 +53,30 @@ TEST(Dispatch, ArgumentsAreConvertedToTheDeclaredTypes) {
   EXPECT_DOUBLE_EQ(rounded.CDbl(), 2.68);
 
   // Conversion errors keep the platform's number and source.
-  Error e = ErrorOf([&] { Invoke(engine, "RoundN", {Variant(1.0), Variant("abc")}); });
-  EXPECT_EQ(e.number(), err::kTypeMismatch);
-  EXPECT_EQ(e.source(), "Variant");
-  EXPECT_EQ(ErrorOf([&] {
-              Invoke(engine, "NumRigheModificate", {Variant(int32_t{40000})},
-                     InvokeKind::kPropertyLet);
-            }).number(),
-            err::kOverflow);
+  EXPECT_TRUE(Raises(
+      [&] {
+        Invoke(engine, "RoundN", {Variant(1.0), Variant("abc")});
+      },
+      err::kTypeMismatch, "Variant"));
+  EXPECT_TRUE(Raises(
+      [&] {
+        Invoke(engine, "NumRigheModificate", {Variant(int32_t{40000})}, InvokeKind::kPropertyLet);
+      },
+      err::kOverflow));
   EXPECT_EQ(engine.NumRigheModificate(), 2);
-  EXPECT_EQ(ErrorOf([&] { Invoke(engine, "RoundN", {Variant::Null()}); }).number(),
-            err::kInvalidUseOfNull);
+  EXPECT_TRUE(Raises([&] { Invoke(engine, "RoundN", {Variant::Null()}); }, err::kInvalidUseOfNull));
   // Converted before the member runs: these members are not in this build (438).
-  EXPECT_EQ(
-      ErrorOf([&] { Invoke(engine, "RicalcolaTotaliDaRigheCorpo", {Variant("yes")}); }).number(),
-      err::kTypeMismatch);
-  EXPECT_EQ(ErrorOf([&] { Invoke(engine, "OpenCastIva", {Variant::Null()}); }).number(),
-            err::kInvalidUseOfNull);
+  EXPECT_TRUE(Raises([&] { Invoke(engine, "RicalcolaTotaliDaRigheCorpo", {Variant("yes")}); },
+                     err::kTypeMismatch));
+  EXPECT_TRUE(
+      Raises([&] { Invoke(engine, "OpenCastIva", {Variant::Null()}); }, err::kInvalidUseOfNull));
 
   // Objects must be of the parameter's class; Nothing is accepted.
-  e = ErrorOf([&] { Invoke(engine, "AddRigaModificata", {Variant("rows")}); });
-  EXPECT_EQ(e.number(), err::kTypeMismatch);
-  EXPECT_TRUE(Names(e, "RecordsetCorpo"));
-  e = ErrorOf(
-      [&] { Invoke(engine, "cc", {Variant(Recordset::Create())}, InvokeKind::kPropertySet); });
-  EXPECT_EQ(e.number(), err::kTypeMismatch);
-  EXPECT_TRUE(Names(e, "CoreDocument"));
+  EXPECT_TRUE(Raises([&] { Invoke(engine, "AddRigaModificata", {Variant("rows")}); },
+                     err::kTypeMismatch, "", "RecordsetCorpo"));
+  EXPECT_TRUE(Raises(
+      [&] { Invoke(engine, "cc", {Variant(Recordset::Create())}, InvokeKind::kPropertySet); },
+      err::kTypeMismatch, "", "CoreDocument"));
   Invoke(engine, "AddRigaModificata", {Variant(ObjectRef())});
   EXPECT_EQ(engine.received, nullptr);
 }
@@ -117,27 +101,24 @@ TEST(Dispatch, NamesCountsAndKindsAreChecked) {
   EXPECT_EQ(Invoke(engine, "roundn", {Variant(1.5)}).CStr(), "2");
   EXPECT_EQ(Invoke(engine, "ROUNDN", {Variant(1.25), Variant(1)}).CStr(), "1.3");
 
-  Error e = ErrorOf([&] { Invoke(engine, "RoundNumber", {}); });
-  EXPECT_EQ(e.number(), err::kNotSupported);
-  EXPECT_TRUE(Names(e, "RoundNumber"));
-  e = ErrorOf([&] { Invoke(engine, "CalcolaIncidenza", {Variant(1)}); });
-  EXPECT_EQ(e.number(), err::kArgumentNotOptional);
-  EXPECT_TRUE(Names(e, "ImportoTotale"));
-  e = ErrorOf([&] { Invoke(engine, "RoundN", {Variant(1), Variant(2), Variant(3)}); });
-  EXPECT_EQ(e.number(), err::kWrongArgumentCount);
-  EXPECT_TRUE(Names(e, "RoundN"));
+  EXPECT_TRUE(
+      Raises([&] { Invoke(engine, "RoundNumber", {}); }, err::kNotSupported, "", "RoundNumber"));
+  EXPECT_TRUE(Raises([&] { Invoke(engine, "CalcolaIncidenza", {Variant(1)}); },
+                     err::kArgumentNotOptional, "", "ImportoTotale"));
+  EXPECT_TRUE(Raises(
+      [&] {
+        Invoke(engine, "RoundN", {Variant(1), Variant(2), Variant(3)});
+      },
+      err::kWrongArgumentCount, "", "RoundN"));
   // A read-only property cannot be assigned; an assignment takes one value.
-  EXPECT_EQ(ErrorOf([&] {
-              Invoke(engine, "ArrRigheModificate", {Variant(1)}, InvokeKind::kPropertyLet);
-            }).number(),
-            err::kNotSupported);
-  EXPECT_EQ(
-      ErrorOf([&] { Invoke(engine, "NumRigheModificate", {}, InvokeKind::kPropertyLet); }).number(),
-      err::kWrongArgumentCount);
+  EXPECT_TRUE(
+      Raises([&] { Invoke(engine, "ArrRigheModificate", {Variant(1)}, InvokeKind::kPropertyLet); },
+             err::kNotSupported));
+  EXPECT_TRUE(Raises([&] { Invoke(engine, "NumRigheModificate", {}, InvokeKind::kPropertyLet); },
+                     err::kWrongArgumentCount));
   // Members that are not part of this build say which.
-  e = ErrorOf([&] { Invoke(engine, "RicalcolaScadenze", {}); });
-  EXPECT_EQ(e.number(), err::kNotSupported);
-  EXPECT_TRUE(Names(e, "RicalcolaScadenze"));
+  EXPECT_TRUE(Raises([&] { Invoke(engine, "RicalcolaScadenze", {}); }, err::kNotSupported, "",
+                     "RicalcolaScadenze"));
 }
 
 TEST(Dispatch, PropertiesRoundTrip) {
@@ -163,24 +144,17 @@ TEST(Dispatch, ByRefRecordsetsComeBackEvenWhenTheMemberRaises) {
 
   engine.raise = true;
   engine.replacement = Recordset::Create();
-  EXPECT_EQ(ErrorOf([&] { Invoke(engine, "AddRigaModificata", args); }).number(),
-            err::kNoCurrentRecord);
+  EXPECT_TRUE(Raises([&] { Invoke(engine, "AddRigaModificata", args); }, err::kNoCurrentRecord));
   EXPECT_EQ(args[0].object(), engine.replacement);
 }
 
 TEST(Dispatch, AddScadenzaTakesItsArgumentsInDeclarationOrder) {
   RecordingEngine engine;
-  std::vector<Variant> args = {Variant(Recordset::Create()),
-                               Variant("3"),
-                               Variant("C001"),
-                               Variant("USD"),
-                               Variant(true),
-                               Variant(int16_t{2}),
-                               Variant("AG1"),
-                               Variant("PAY30"),
-                               Variant(int16_t{4}),
-                               Variant("RB"),
-                               Variant("2026-03-31")};
+  std::vector<Variant> args;
+  args.insert(args.end(),
+              {Variant(Recordset::Create()), Variant("3"), Variant("C001"), Variant("USD"),
+               Variant(true), Variant(int16_t{2}), Variant("AG1"), Variant("PAY30"),
+               Variant(int16_t{4}), Variant("RB"), Variant("2026-03-31")});
   for (int i = 1; i <= 17; ++i) args.emplace_back(Decimal(i));
   args.insert(args.end(), {Variant(0), Variant(int32_t{5001}), Variant(int32_t{17})});
   Invoke(engine, "AddScadenza", args);

@@ -1,77 +1,52 @@
 #include <gtest/gtest.h>
 
-#include "db/demo_database.h"
-#include "tarvolin/db/counting_connection.h"
-#include "tarvolin/engine/engine.h"
+#include "support/documents.h"
+#include "support/errors.h"
 #include "tarvolin/engine/value_helpers.h"
-#include "tarvolin/host/host_document.h"
 
 namespace tarvolin {
 namespace {
 
-int ErrorOf(const std::function<void()>& f, Error* out = nullptr) {
-  try {
-    f();
-  } catch (const Error& e) {
-    if (out) *out = e;
-    return e.number();
-  }
-  return 0;
-}
+using testing_support::Company1;
+using testing_support::Raises;
+using testing_support::UnboundEngine;
 
-std::shared_ptr<CLSMG_TARVOLIN> NewEngine() {
-  return std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
-}
-
-std::shared_ptr<CurrentCompany> Company1() {
-  auto company = std::make_shared<CurrentCompany>();
-  company->company_number = 1;
-  company->currency_code = "USD";
-  company->first_decimals = Variant("2");
-  company->second_decimals = Variant(int16_t{5});
-  company->currency_decimals = {{"USD", 2}, {"CAD", 2}, {"JPY", 0}};
-  return company;
-}
+Variant Dec(const char* text) { return Variant(Decimal::Parse(text)); }
 
 TEST(EngineValueHelpers, NullSafeReads) {
   EXPECT_EQ(NzStr(Variant("  abc  ")), "  abc");
   EXPECT_EQ(NzStr(Variant("   ")), "");
   EXPECT_EQ(NzStr(Variant::Null()), "");
   EXPECT_EQ(NzStr(), "");
-  EXPECT_EQ(NzStr(Variant(Decimal::Parse("1.50"))), "1.5");
-  EXPECT_EQ(NzDec(Variant("   ")).type(), VarType::kInteger);
-  EXPECT_EQ(NzDec(Variant::Null()).type(), VarType::kInteger);
-  EXPECT_EQ(NzDec(Variant("1.5")).dec(), Decimal::Parse("1.5"));
-  EXPECT_EQ(NzDec(Variant(2.675)).dec().ToString(), "2.675");
-  EXPECT_EQ(ErrorOf([] { NzDec(Variant("x1")); }), err::kTypeMismatch);
+  EXPECT_EQ(NzStr(Dec("1.50")), "1.5");
+  EXPECT_EQ(NzDec(Variant("   ")).Describe(), "Integer 0");
+  EXPECT_EQ(NzDec(Variant::Null()).Describe(), "Integer 0");
+  EXPECT_EQ(NzDec(Variant("1.5")).Describe(), "Decimal 1.5");
+  EXPECT_EQ(NzDec(Variant(2.675)).Describe(), "Decimal 2.675");
+  EXPECT_TRUE(Raises([] { NzDec(Variant("x1")); }, err::kTypeMismatch));
   EXPECT_EQ(SqlQuoted("O'Brien"), "O''Brien");
 }
 
 TEST(EngineRounding, RoundNHalvesAwayFromZeroExactly) {
-  auto engine = NewEngine();
-  EXPECT_EQ(engine->RoundN(2.5, 0), 3);
-  EXPECT_EQ(engine->RoundN(-2.5, 0), -3);
-  EXPECT_EQ(engine->RoundN(2.675, 2), 2.68);  // 2.67499999... as a double
-  EXPECT_EQ(engine->RoundN(-2.675, 2), -2.68);
-  EXPECT_EQ(engine->RoundN(1.005, 2), 1.01);
-  EXPECT_EQ(engine->RoundN(1234.5, -2), 1200);
-  EXPECT_EQ(engine->RoundN(1250, -2), 1300);
-  EXPECT_EQ(engine->RoundN(0.125, 2), 0.13);
-  EXPECT_EQ(engine->RoundN(-0.0049, 2), 0);
-  EXPECT_EQ(ErrorOf([&] { engine->RoundN(1e300, 20); }), err::kOverflow);
+  auto engine = UnboundEngine();
+  const struct {
+    double value;
+    int digits;
+    double rounded;
+  } cases[] = {{2.5, 0, 3},        {-2.5, 0, -3},    {2.675, 2, 2.68},  // 2.67499999... as a double
+               {-2.675, 2, -2.68}, {1.005, 2, 1.01}, {1234.5, -2, 1200},
+               {1250, -2, 1300},   {0.125, 2, 0.13}, {-0.0049, 2, 0}};
+  for (const auto& c : cases) EXPECT_EQ(engine->RoundN(c.value, c.digits), c.rounded) << c.value;
+  EXPECT_TRUE(Raises([&] { engine->RoundN(1e300, 20); }, err::kOverflow));
 
-  const Variant fraction = engine->InValutaAzienda(Variant(int16_t{100}), Variant(int16_t{3}));
-  EXPECT_EQ(fraction.type(), VarType::kDouble);
-  EXPECT_EQ(fraction.CDbl(), 33.33);
-  EXPECT_EQ(engine->InValutaAzienda(Variant(int16_t{100}), Variant(int16_t{0})).type(),
-            VarType::kInteger);
+  EXPECT_EQ(engine->InValutaAzienda(Variant(int16_t{100}), Variant(int16_t{3})).Describe(),
+            "Double 33.33");
+  EXPECT_EQ(engine->InValutaAzienda(Variant(int16_t{100}), Variant(int16_t{0})).Describe(),
+            "Integer 0");
   EXPECT_EQ(engine->InValutaAzienda(Variant(int16_t{100}), Variant()).CInt(), 0);
-  EXPECT_EQ(
-      engine->InValutaAzienda(Variant(Decimal::Parse("250.00")), Variant(Decimal::Parse("1.3650")))
-          .CDbl(),
-      183.15);
-  EXPECT_EQ(ErrorOf([&] { engine->InValutaAzienda(Variant::Null(), Variant(int16_t{2})); }),
-            err::kInvalidUseOfNull);
+  EXPECT_EQ(engine->InValutaAzienda(Dec("250.00"), Dec("1.3650")).CDbl(), 183.15);
+  EXPECT_TRUE(Raises([&] { engine->InValutaAzienda(Variant::Null(), Variant(int16_t{2})); },
+                     err::kInvalidUseOfNull));
 
   EXPECT_EQ(engine->CalcolaIncidenza(Variant(int16_t{1}), Variant(int16_t{3}), 6).CDbl(),
             33.333333);
@@ -79,51 +54,37 @@ TEST(EngineRounding, RoundNHalvesAwayFromZeroExactly) {
             VarType::kInteger);
   EXPECT_EQ(engine->CalcolaIncidenza(Variant(int16_t{2}), Variant(int16_t{3}), 2).CDbl(), 66.67);
   // An unrecognised kind of field rounds to no decimals, needing no document.
-  EXPECT_EQ(engine->Arrotondamento(Variant(Decimal::Parse("1.2345")), 7, Variant("USD")).CDbl(), 1);
+  EXPECT_EQ(engine->Arrotondamento(Dec("1.2345"), 7, Variant("USD")).CDbl(), 1);
 }
 
-class EngineCurrency : public ::testing::Test {
- protected:
-  void SetUp() override {
-    counting_ = std::make_shared<CountingConnection>(
-        std::shared_ptr<Connection>(&demo_.connection(), [](Connection*) {}));
-    document_ = std::make_shared<HostDocument>(Company1());
-    engine_ = NewEngine();
-    engine_->set_cc(document_);
-    engine_->set_ADOConnection(counting_);
-  }
-
-  testing_support::DemoDatabase demo_;
-  std::shared_ptr<CountingConnection> counting_;
-  std::shared_ptr<HostDocument> document_;
-  std::shared_ptr<CLSMG_TARVOLIN> engine_;
-};
+class EngineCurrency : public testing_support::EngineBench {};
 
 TEST_F(EngineCurrency, FindValutaCachesInTheDocument) {
+  const auto currency = [&] {
+    const auto& c = document_->Currency();
+    return c.code + " " + std::to_string(c.amount_decimals) + " " +
+           std::to_string(c.price_decimals);
+  };
   EXPECT_TRUE(engine_->FindValuta(Variant("EUR")));
-  EXPECT_EQ(counting_->statements(), 1);
-  EXPECT_EQ(counting_->log()[0],
+  ASSERT_EQ(connection_->statements(), 1);
+  EXPECT_EQ(log()[0],
             " SELECT    CG08_CODICE,    CG08_NUMDEC,    MG49_NUMDEC FROM    CG08_TABVALUTE WITH "
             "(NOLOCK) LEFT JOIN MG49_PARMAGAZDEC WITH (NOLOCK) ON    MG49_DITTA_CG18 = 1 AND    "
             "MG49_CODICE_CG08 = CG08_CODICE ORDER BY    CG08_CODICE");
-  EXPECT_EQ(document_->Currency().code, "EUR");
-  EXPECT_EQ(document_->Currency().amount_decimals, 2);
-  EXPECT_EQ(document_->Currency().price_decimals, 3);
+  EXPECT_EQ(currency(), "EUR 2 3");
   // The same code again queries nothing; another known one filters the cache.
   EXPECT_TRUE(engine_->FindValuta(Variant("EUR  ")));
   EXPECT_TRUE(engine_->FindValuta(Variant("JPY")));
-  EXPECT_EQ(counting_->statements(), 1);
-  EXPECT_EQ(document_->Currency().amount_decimals, 0);
-  EXPECT_EQ(document_->Currency().price_decimals, 0);  // no MG49 row: Null counts as 0
+  EXPECT_EQ(connection_->statements(), 1);
+  EXPECT_EQ(currency(), "JPY 0 0");  // no MG49 row: Null counts as 0
   // An unknown code reloads once, then falls back to 2 and 2.
   EXPECT_FALSE(engine_->FindValuta(Variant("X'Y")));
-  EXPECT_EQ(counting_->statements(), 2);
-  EXPECT_EQ(document_->Currency().code, "");
-  EXPECT_EQ(document_->Currency().amount_decimals, 2);
-  EXPECT_EQ(document_->Currency().price_decimals, 2);
+  EXPECT_EQ(connection_->statements(), 2);
+  EXPECT_EQ(currency(), " 2 2");
 
-  EXPECT_EQ(engine_->Arrotondamento(Variant(Decimal::Parse("1.23456")), 1, Variant("USD")).CDbl(),
-            1.2346);
+  // Price decimals of the currency, then amount decimals, the first and the
+  // second decimals settings of the company.
+  EXPECT_EQ(engine_->Arrotondamento(Dec("1.23456"), 1, Variant("USD")).CDbl(), 1.2346);
   EXPECT_EQ(engine_->Arrotondamento(Variant(1.005), 2, Variant("USD")).CDbl(), 1.01);
   EXPECT_EQ(engine_->Arrotondamento(Variant(2.5), 2, Variant("JPY")).CDbl(), 3);
   EXPECT_EQ(engine_->Arrotondamento(Variant(1.23456), 0, Variant()).CDbl(), 1.23);
@@ -131,23 +92,20 @@ TEST_F(EngineCurrency, FindValutaCachesInTheDocument) {
 }
 
 TEST_F(EngineCurrency, ErrorsCarryTheChainOfLabels) {
-  demo_.connection().ExecuteScript("DROP TABLE MG49_PARMAGAZDEC");
-  Error error(0, "", "");
-  EXPECT_EQ(ErrorOf([&] { engine_->Arrotondamento(Variant(1.5), 2, Variant("USD")); }, &error),
-            err::kDatabaseError);
-  EXPECT_EQ(error.source(),
-            "Arrotondamento:\r\nFindValuta:\r\nGetRecordsetValute:\r\nSqliteConnection");
-  EXPECT_NE(error.description().find("MG49_PARMAGAZDEC"), std::string::npos);
+  Sql("DROP TABLE MG49_PARMAGAZDEC");
+  EXPECT_TRUE(Raises([&] { engine_->Arrotondamento(Variant(1.5), 2, Variant("USD")); },
+                     err::kDatabaseError,
+                     "Arrotondamento:\r\nFindValuta:\r\nGetRecordsetValute:\r\nSqliteConnection",
+                     "MG49_PARMAGAZDEC"));
 }
 
 TEST(EngineLifecycle, TerminateReleasesAndCachesRenew) {
-  auto engine = NewEngine();
+  auto engine = UnboundEngine();
   engine->Terminate();  // nothing set: still fine
   engine->Terminate();
-  EXPECT_TRUE(engine->ArrRigheModificate().IsArray());
-  EXPECT_TRUE(engine->ArrRigheModificate().array().empty());
+  EXPECT_EQ(engine->ArrRigheModificate().Describe(), "array of 0");
   // Cls_Calcoli needs the document's company; the failure reaches the caller.
-  EXPECT_EQ(ErrorOf([] { NewEngine()->Cls_Calcoli(); }), err::kObjectNotSet);
+  EXPECT_TRUE(Raises([] { UnboundEngine()->Cls_Calcoli(); }, err::kObjectNotSet));
 
   auto document = std::make_shared<HostDocument>(Company1());
   engine->set_cc(document);
@@ -173,7 +131,7 @@ TEST(EngineLifecycle, TerminateReleasesAndCachesRenew) {
 }
 
 TEST(EngineMessages, TextComesFromTheDocumentThenTheSessionThenTheDefault) {
-  auto engine = NewEngine();
+  auto engine = UnboundEngine();
   const Variant params(VariantArray{Variant("INV-7"), Variant(int16_t{3})});
   EXPECT_EQ(engine->GetTestoMessaggio("Documento %1", 12, params), "Documento %1");
 
@@ -191,16 +149,13 @@ TEST(EngineMessages, TextComesFromTheDocumentThenTheSessionThenTheDefault) {
 }
 
 TEST(EngineCopies, CopiaRecordsetIsIndependentAndNeverRaises) {
-  auto engine = NewEngine();
-  auto source =
-      MakeRecordset({{"A", DataType::kInteger}}, {{Variant(int32_t{1})}, {Variant(int32_t{2})}});
+  auto engine = UnboundEngine();
+  auto source = MakeRecordset({{"A", DataType::kInteger}}, {{1}, {2}});
   source->SetFilter("A = 2");
   auto copy = engine->CopiaRecordset(source);
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(copy->RecordCount(), 1);
   copy->Set("A", Variant(int32_t{9}));
-  source->ClearFilter();
-  source->MoveLast();
   EXPECT_EQ(source->Get("A").CLng(), 2);
   std::shared_ptr<Recordset> nothing;
   EXPECT_EQ(engine->CopiaRecordset(nothing), nullptr);

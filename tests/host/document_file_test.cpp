@@ -6,10 +6,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tarvolin/automation/error.h"
+#include "support/errors.h"
+#include "support/recordsets.h"
 
 namespace tarvolin {
 namespace {
+
+using testing_support::Fields;
+using testing_support::Raises;
 
 std::string Document(std::string_view recordsets, std::string_view sections = "") {
   return R"({"format": 1, "company": {"number": 1, "currency": "USD"}, )" + std::string(sections) +
@@ -76,18 +80,11 @@ DocumentFile SampleDocument() {
   doc.Set(DocumentTable::kSchedule, NewDocumentRecordset(DocumentTable::kSchedule));
 
   // The host's counterparts carry a working field the schema lacks.
-  auto counterparts = Recordset::Create();
-  for (const FieldInfo& field : [] {
-         std::vector<FieldInfo> fields;
-         auto typed = NewDocumentRecordset(DocumentTable::kCounterparts);
-         for (int i = 0; i < typed->FieldCount(); ++i) fields.push_back(typed->Field(i));
-         fields.push_back({"HOST_NOTE", DataType::kVarChar, 40});
-         return fields;
-       }()) {
-    counterparts->AppendField(field);
-  }
-  counterparts->Open();
-  AppendRow(*counterparts, {1, "INV-0001", 1});
+  std::vector<FieldInfo> fields;
+  auto typed = NewDocumentRecordset(DocumentTable::kCounterparts);
+  for (int i = 0; i < typed->FieldCount(); ++i) fields.push_back(typed->Field(i));
+  fields.push_back({"HOST_NOTE", DataType::kVarChar, 40});
+  auto counterparts = MakeRecordset(fields, {{1, "INV-0001", 1}});
   counterparts->Set("HOST_NOTE", Variant("checked"));
   doc.Set(DocumentTable::kCounterparts, counterparts);
 
@@ -118,27 +115,24 @@ TEST(DocumentFileTest, RoundTripKeepsEveryValueExactly) {
 
   const auto body = read.document->Get(DocumentTable::kBody);
   ASSERT_EQ(body->RecordCount(), 3);
-  EXPECT_EQ(body->Get("DO30_QTA1").dec().ToString(), "12.50");
-  EXPECT_EQ(body->Get("DO30_IMPORTO").dec().ToString(), "1234567890123.12345");
-  EXPECT_TRUE(body->Get("DO30_IMPORTO_VAL").IsNull());
-  EXPECT_EQ(body->Get("DO30_DESCRART").str(), "Lantern, 400 lm \"pro\" \xC3\xA9t\xC3\xA9");
-  EXPECT_EQ(body->Get("DO30_FLGPRSCVAR").type(), VarType::kBoolean);
-  body->MoveNext();
-  EXPECT_TRUE(body->Get("DO30_IMPORTO_VAL").IsEmpty());  // absent stays unassigned
-  EXPECT_EQ(body->Get("DO30_QTA1").dec().ToString(), "-0.00001");
+  EXPECT_EQ(Fields(*body, {"DO30_QTA1", "DO30_IMPORTO", "DO30_IMPORTO_VAL", "DO30_DESCRART",
+                           "DO30_FLGPRSCVAR"}),
+            "Decimal 12.50, Decimal 1234567890123.12345, Null, "
+            "String \"Lantern, 400 lm \"pro\" \xC3\xA9t\xC3\xA9\", Boolean True");
+  body->MoveNext();  // absent stays unassigned
+  EXPECT_EQ(Fields(*body, {"DO30_QTA1", "DO30_IMPORTO_VAL"}), "Decimal -0.00001, Empty");
 
   const auto header = read.document->Get(DocumentTable::kHeader);
-  EXPECT_EQ(header->Get("DO11_CAMBIO").dec().ToString(), "1.35851234");
+  EXPECT_EQ(Fields(*header, {"DO11_CAMBIO", "DO11_CIG"}), "Decimal 1.35851234, Null");
   EXPECT_EQ(header->Get("DO11_DATACAMBIO").CDate(), Date::FromYmd(2026, 3, 2, 14, 30, 5));
-  EXPECT_TRUE(header->Get("DO11_CIG").IsNull());
   EXPECT_EQ(read.document->Get(DocumentTable::kSchedule)->RecordCount(), 0);
   EXPECT_EQ(read.document->Get(DocumentTable::kAgents), nullptr);
   EXPECT_EQ(read.document->Get(DocumentTable::kCounterparts)->Get("HOST_NOTE").str(), "checked");
 
   const auto tax = read.document->Get(DocumentTable::kTaxSummary);
   EXPECT_EQ(tax->Field(0).type, DataType::kChar);
-  EXPECT_EQ(tax->Get("USA74_TAXJUR").str(), "TX-ST     ");
-  EXPECT_EQ(tax->Get("USA74_IMPNOTROUND").dec().ToString(), "24.93750000000000000001");
+  EXPECT_EQ(Fields(*tax, {"USA74_TAXJUR", "USA74_IMPNOTROUND"}),
+            "String \"TX-ST     \", Decimal 24.93750000000000000001");
 
   const DocumentState& state = read.document->State();
   EXPECT_EQ(state.in_use[static_cast<int>(DocumentTable::kHeaderAgents)], false);
@@ -150,9 +144,11 @@ TEST(DocumentFileTest, RoundTripKeepsEveryValueExactly) {
   EXPECT_TRUE(state.second_reference_date.IsNull());
   EXPECT_EQ(state.document_mode, 2);
 
-  EXPECT_EQ(read.document->DocumentSetting("RATE").dec().ToString(), "0.12500");
-  EXPECT_EQ(read.document->DocumentSetting("INDREGCON").type(), VarType::kInteger);
-  EXPECT_TRUE(read.document->DocumentSetting("CAUSBLOCCO").IsNull());
+  std::string settings;
+  for (const char* name : {"RATE", "INDREGCON", "CAUSBLOCCO", "FLAG"}) {
+    settings += read.document->DocumentSetting(name).Describe() + ", ";
+  }
+  EXPECT_EQ(settings, "Decimal 0.12500, Integer 1, Null, Boolean True, ");
   EXPECT_EQ(read.document->Company()->currency_decimals.size(), 2u);
   EXPECT_EQ(read.session->CurrentUser(), "jdoe");
   EXPECT_EQ(read.session->CatalogueText(1234, {Variant(7)}), "Row 7 has no \"tax\" group");
@@ -190,15 +186,12 @@ TEST(DocumentFileTest, AcceptsEachValueFormForItsField) {
         {"DO30_PROGRIGA": 8, "DO30_FLGPRSCVAR": 0}])"),
                                               "forms.json");
   const auto body = file.document->Get(DocumentTable::kBody);
-  EXPECT_EQ(body->Get("DO30_PROGRIGA").type(), VarType::kLong);
-  EXPECT_EQ(body->Get("DO30_PROGRIGA").CLng(), 7);
   // More decimals than the field keeps: rounded as the field rounds (half to even).
-  EXPECT_EQ(body->Get("DO30_QTA1").dec().ToString(), "1.23457");
+  EXPECT_EQ(Fields(*body, {"DO30_PROGRIGA", "DO30_QTA1", "DO30_SCPER1", "DO30_FLGPRSCVAR"}),
+            "Long 7, Decimal 1.23457, Decimal 12.5, Boolean True");
   EXPECT_EQ(body->Get("DO30_PREZZO1").dec(), Decimal(150));
-  EXPECT_EQ(body->Get("DO30_SCPER1").dec().ToString(), "12.5");
-  EXPECT_TRUE(body->Get("DO30_FLGPRSCVAR").CBool());
   body->MoveNext();
-  EXPECT_FALSE(body->Get("DO30_FLGPRSCVAR").CBool());
+  EXPECT_EQ(Fields(*body, {"DO30_PROGRIGA", "DO30_FLGPRSCVAR"}), "Long 8, Boolean False");
   // Without "session" the document still has one, with no user.
   EXPECT_EQ(file.session->CurrentUser(), "");
 }
@@ -311,22 +304,12 @@ TEST(DocumentFileTest, SampleReadsAndFilesAreWrittenWhole) {
 
   // A file that cannot be formatted leaves the old one in place.
   DocumentFile broken{std::make_shared<HostDocument>(nullptr), nullptr, std::nullopt};
-  try {
-    WriteDocumentFile(path, broken);
-    ADD_FAILURE() << "a document without company was written";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kObjectNotSet);
-  }
+  EXPECT_TRUE(Raises([&] { WriteDocumentFile(path, broken); }, err::kObjectNotSet));
   EXPECT_EQ(FormatDocumentFile(ReadDocumentFile(path)), FormatDocumentFile(sample));
   std::filesystem::remove_all(dir);
 
-  try {
-    ReadDocumentFile((dir / "missing.json").string());
-    ADD_FAILURE() << "a missing file was read";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), 53);
-    EXPECT_NE(e.description().find("missing.json"), std::string::npos);
-  }
+  EXPECT_TRUE(
+      Raises([&] { ReadDocumentFile((dir / "missing.json").string()); }, 53, "", "missing.json"));
 }
 
 }  // namespace

@@ -1,45 +1,32 @@
 #include <gtest/gtest.h>
 
-#include "db/demo_database.h"
-#include "tarvolin/db/counting_connection.h"
-#include "tarvolin/engine/engine.h"
-#include "tarvolin/host/host_document.h"
+#include "support/documents.h"
+#include "support/errors.h"
 
 namespace tarvolin {
 namespace {
 
+using testing_support::Raises;
+
 Decimal D(const char* text) { return Decimal::Parse(text); }
 
-class LandedCosts : public ::testing::Test {
+class LandedCosts : public testing_support::EngineBench {
  protected:
-  void SetUp() override {
-    auto company = std::make_shared<CurrentCompany>();
-    company->company_number = 1;
-    company->currency_code = "USD";
-    company->currency_decimals = {{"USD", 2}};
-    document_ = std::make_shared<HostDocument>(company);
-    header_ = NewDocumentRecordset(DocumentTable::kHeader);
-    AppendRow(*header_, {});
+  LandedCosts()
+      : body_(NewDocumentRecordset(DocumentTable::kBody)),
+        costs_(NewDocumentRecordset(DocumentTable::kLandedCosts)) {
     header_->Set("DO11_DITTA_CG18", Variant(int32_t{1}));
     header_->Set("DO11_NUMREG_CO99", Variant("PO-77"));
     header_->Set("DO11_TIPOCF_CG44", Variant(int16_t{1}));
     header_->Set("DO11_DOCUM_MG36", Variant("PIMP"));
     header_->Set("DO11_DATADOC", Variant(Date::FromYmd(2026, 7, 15)));
-    body_ = NewDocumentRecordset(DocumentTable::kBody);
     AddRow(1, 0, "LANT-LED", "", "10");
     AddRow(2, 0, "BOOT-WX", "", "2.5");
     AddRow(3, 0, "TENT-4P", "GREEN", "1");
     AddRow(4, 1, "LANT-LED", "", "10");  // not a goods row: never loaded
     AddRow(5, 0, "NO-COST", "", "3");
-    document_->Set(DocumentTable::kHeader, header_);
     document_->Set(DocumentTable::kBody, body_);
-    costs_ = NewDocumentRecordset(DocumentTable::kLandedCosts);
     document_->Set(DocumentTable::kLandedCosts, costs_);
-    connection_ = std::make_shared<CountingConnection>(
-        std::shared_ptr<Connection>(&demo_.connection(), [](Connection*) {}));
-    engine_ = std::make_shared<CLSMG_TARVOLIN>(nullptr);
-    engine_->set_cc(document_);
-    engine_->set_ADOConnection(connection_);
   }
 
   void AddRow(int progressive, int type, const char* item, const char* option, const char* qty) {
@@ -67,20 +54,15 @@ class LandedCosts : public ::testing::Test {
     return clone->Eof() ? Decimal(-1) : clone->Get(field).CDec();
   }
 
-  testing_support::DemoDatabase demo_;
-  std::shared_ptr<HostDocument> document_;
-  std::shared_ptr<Recordset> header_, body_, costs_;
-  std::shared_ptr<CountingConnection> connection_;
-  std::shared_ptr<CLSMG_TARVOLIN> engine_;
+  std::shared_ptr<Recordset> body_, costs_;
 };
 
 TEST_F(LandedCosts, AnnotationLoadsRowsAndZeroingTakesExactlyThatBack) {
   engine_->AnnotazioneSpeseTrasportoACosto();
-  EXPECT_EQ(connection_->log()[0],
+  EXPECT_EQ(log()[0],
             "SELECT\r\n    NV07_FLGFE\r\nFROM\r\n    NV07_DOCATTIVI WITH (NOLOCK)\r\nWHERE\r\n    "
             "NV07_DITTA_CG18 = 1\r\n    AND NV07_CODDOCUM_MG36 = 'PIMP'");
-  EXPECT_EQ(connection_->log()[1],
-            "SELECT DBO.FNMG_GETSPTRASPMP(1, 'LANT-LED', '', '20260715') AS COSTO");
+  EXPECT_EQ(log()[1], "SELECT DBO.FNMG_GETSPTRASPMP(1, 'LANT-LED', '', '20260715') AS COSTO");
   // 10 x 0.95 (the rate from July); 2.5 x 1.01 = 2.525 rounds to even; the
   // GREEN option has a cost of its own; the item without cost gets no record.
   EXPECT_EQ(Cost(1, "DO50_SPESETR"), D("9.50"));
@@ -133,23 +115,13 @@ TEST_F(LandedCosts, CustomersAndTypesWithoutTheSwitchGetNoNewCost) {
 }
 
 TEST_F(LandedCosts, FailuresNameTheProcedures) {
-  demo_.connection().ExecuteScript("DROP TABLE TV05_COSTIUNITARI");
-  try {
-    engine_->AnnotazioneSpeseDaziACosto();
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kDatabaseError);
-    // The row-cost procedure puts its name after the incoming source.
-    EXPECT_EQ(e.source(), "AnnotazioneSpeseDaziACosto:\r\nSqliteConnection\r\nGetSpeseDazi");
-  }
+  Sql("DROP TABLE TV05_COSTIUNITARI");
+  // The row-cost procedure puts its name after the incoming source.
+  EXPECT_TRUE(Raises([&] { engine_->AnnotazioneSpeseDaziACosto(); }, err::kDatabaseError,
+                     "AnnotazioneSpeseDaziACosto:\r\nSqliteConnection\r\nGetSpeseDazi"));
   engine_->set_cc(nullptr);
-  try {
-    engine_->AzzeramentoSpeseTrasportoACosto();
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kObjectNotSet);
-    EXPECT_EQ(e.source().rfind("AzzeramentoSpeseTrasportoACosto:\r\n", 0), 0u);
-  }
+  EXPECT_TRUE(Raises([&] { engine_->AzzeramentoSpeseTrasportoACosto(); }, err::kObjectNotSet,
+                     "AzzeramentoSpeseTrasportoACosto:\r\n"));
 }
 
 }  // namespace

@@ -5,14 +5,17 @@
 #include <utility>
 #include <vector>
 
-#include "db/demo_database.h"
-#include "tarvolin/db/counting_connection.h"
-#include "tarvolin/engine/engine.h"
+#include "support/documents.h"
+#include "support/errors.h"
+#include "support/recordsets.h"
 #include "tarvolin/engine/value_helpers.h"
-#include "tarvolin/host/host_document.h"
 
 namespace tarvolin {
 namespace {
+
+using testing_support::Fields;
+using testing_support::Raises;
+using Links = std::vector<std::pair<int, int>>;
 
 Variant Dec(const char* text) { return Variant(Decimal::Parse(text)); }
 
@@ -31,39 +34,24 @@ std::string AssetSql(const std::string& asset) {
          asset + "'";
 }
 
-class LedgerCounterparts : public ::testing::Test {
+class LedgerCounterparts : public testing_support::EngineBench {
  protected:
-  void SetUp() override {
-    counting_ = std::make_shared<CountingConnection>(
-        std::shared_ptr<Connection>(&demo_.connection(), [](Connection*) {}));
-    auto company = std::make_shared<CurrentCompany>();
-    company->company_number = 1;
-    company->currency_code = "USD";
-    company->accounts_group = "1";
-    document_ = std::make_shared<HostDocument>(company);
-    header_ = NewDocumentRecordset(DocumentTable::kHeader);
-    AppendRow(*header_, {});
-    using Values = std::initializer_list<std::pair<const char*, Variant>>;
-    for (const auto& [field, value] : Values{{"DO11_TIPOCF_CG44", int16_t{0}},
-                                             {"DO11_TIPODOC", int16_t{1}},
-                                             {"DO11_TAXAREA_NV01", "TX-MSP"},
-                                             {"DO11_FLGTAXLIABLE", int16_t{0}},
-                                             {"DO11_VALUTA_CG08", "USD"},
-                                             {"DO11_CAMBIO", int16_t{1}}}) {
+  LedgerCounterparts()
+      : body_(NewDocumentRecordset(DocumentTable::kBody)),
+        lines_(NewDocumentRecordset(DocumentTable::kCounterparts)),
+        links_(NewDocumentRecordset(DocumentTable::kCounterpartLinks)) {
+    for (const auto& [field, value] :
+         std::initializer_list<std::pair<const char*, Variant>>{{"DO11_TIPOCF_CG44", int16_t{0}},
+                                                                {"DO11_TIPODOC", int16_t{1}},
+                                                                {"DO11_TAXAREA_NV01", "TX-MSP"},
+                                                                {"DO11_FLGTAXLIABLE", int16_t{0}},
+                                                                {"DO11_VALUTA_CG08", "USD"},
+                                                                {"DO11_CAMBIO", int16_t{1}}}) {
       header_->Set(field, value);
     }
-    body_ = NewDocumentRecordset(DocumentTable::kBody);
-    lines_ = NewDocumentRecordset(DocumentTable::kCounterparts);
-    links_ = NewDocumentRecordset(DocumentTable::kCounterpartLinks);
-    document_->Set(DocumentTable::kHeader, header_);
     document_->Set(DocumentTable::kCounterparts, lines_);
     document_->Set(DocumentTable::kCounterpartLinks, links_);
-    engine_ =
-        std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
-    engine_->set_cc(document_);
-    engine_->set_ADOConnection(counting_);
     engine_->OpenCastIva(std::nullopt);
-    counting_->Reset();
   }
 
   void Add(int progriga, int type, const std::string& account, const std::string& asset,
@@ -79,11 +67,10 @@ class LedgerCounterparts : public ::testing::Test {
     body_->Update();
     engine_->AggiungiContropartitaDaCorpo(body_);
   }
-
-  std::vector<std::pair<int, int>> Links() const {
-    std::vector<std::pair<int, int>> out;
-    auto link = links_->Clone();
-    for (link->MoveFirst(); !link->Eof(); link->MoveNext()) {
+  // Body row and counterpart line of every link.
+  Links LinkPairs() const {
+    Links out;
+    for (auto link = links_->Clone(); !link->Eof(); link->MoveNext()) {
       out.emplace_back(link->Get("DO30_PROGRIGA").CLng(), link->Get("CG42_NUMRIGACONT").CLng());
     }
     return out;
@@ -96,12 +83,9 @@ class LedgerCounterparts : public ::testing::Test {
   std::shared_ptr<Recordset> TaxSummary() const {
     return document_->Recordsets().Get(DocumentTable::kTaxSummary)->Clone();
   }
+  int64_t Runs(const std::string& sql) const { return std::count(log().begin(), log().end(), sql); }
 
-  testing_support::DemoDatabase demo_;
-  std::shared_ptr<CountingConnection> counting_;
-  std::shared_ptr<HostDocument> document_;
-  std::shared_ptr<Recordset> header_, body_, lines_, links_;
-  std::shared_ptr<CLSMG_TARVOLIN> engine_;
+  std::shared_ptr<Recordset> body_, lines_, links_;
 };
 
 TEST_F(LedgerCounterparts, RowsOfOneKeyShareALineAndEveryRowIsLinked) {
@@ -112,22 +96,18 @@ TEST_F(LedgerCounterparts, RowsOfOneKeyShareALineAndEveryRowIsLinked) {
   for (int type : {2, 3, 5, 6, 8, 10, 11, 13}) Add(10 + type, type, "4010", "", "GENERAL", "999");
   EXPECT_TRUE(document_->State().counterpart_row_setting.IsEmpty());
   Add(5, 4, "4010", "", "GENERAL", "1");
-  EXPECT_EQ(document_->State().counterpart_row_setting.type(), VarType::kInteger);
-  EXPECT_EQ(document_->State().counterpart_row_setting.CInt(), 0);
+  EXPECT_EQ(document_->State().counterpart_row_setting.Describe(), "Integer 0");
 
-  EXPECT_EQ(Links(), (std::vector<std::pair<int, int>>{{1, 1}, {2, 1}, {3, 2}, {4, 3}, {5, 1}}));
+  EXPECT_EQ(LinkPairs(), (Links{{1, 1}, {2, 1}, {3, 2}, {4, 3}, {5, 1}}));
   ASSERT_EQ(lines_->RecordCount(), 3);
-  auto first = Line(1);
-  EXPECT_EQ(first->Get("CG42_NUMRIGACONT").CLng(), 1);
-  EXPECT_EQ(first->Get("CG42_IMPTOTALE").dec(), Decimal::Parse("151.50"));
-  EXPECT_EQ(NzDecimal(first->Get("CG42_IMPTOTALEVAL")), Decimal(0));
-  EXPECT_EQ(first->Get("CG42_INDDAAV").CInt(), 2);
-  EXPECT_EQ(first->Get("CG24_DESCR").CStr(), "Sales - camping and lighting");
-  EXPECT_EQ(first->Get("TAXGROUPCODE").CStr(), "GENERAL");
-  EXPECT_EQ(NzDecimal(first->Get("CG43_IMPOSTA")), Decimal(0));
+  EXPECT_EQ(
+      Fields(*Line(1), {"CG42_NUMRIGACONT", "CG42_IMPTOTALE", "CG42_IMPTOTALEVAL", "CG42_INDDAAV",
+                        "CG24_DESCR", "TAXGROUPCODE", "CG43_IMPOSTA"}),
+      "Long 1, Decimal 151.50, Decimal 0, Integer 2, String \"Sales - camping and lighting\", "
+      "String \"GENERAL\", Decimal 0");
   EXPECT_EQ(Line(3)->Get("CG24_DESCR").CStr(), "Sales - food");
   // One description statement per new line, nothing for rows that join one.
-  EXPECT_EQ(counting_->log(),
+  EXPECT_EQ(log(),
             (std::vector<std::string>{AccountSql("4010"), AccountSql("4010"), AccountSql("4030")}));
   EXPECT_EQ(TaxSummary()->RecordCount(), 0);  // not tax-liable
 }
@@ -135,18 +115,16 @@ TEST_F(LedgerCounterparts, RowsOfOneKeyShareALineAndEveryRowIsLinked) {
 TEST_F(LedgerCounterparts, DebitOrCreditByPartyAndDocumentKind) {
   const struct {
     int party, kind;
-    Variant side;
-  } cases[] = {{0, 1, Variant(int16_t{2})}, {0, 6, Variant(int16_t{1})},
-               {1, 1, Variant(int16_t{1})}, {1, 6, Variant(int16_t{2})},
-               {2, 1, Variant()},           {2, 6, Variant()}};
+    const char* side;
+  } cases[] = {{0, 1, "Integer 2"}, {0, 6, "Integer 1"}, {1, 1, "Integer 1"},
+               {1, 6, "Integer 2"}, {2, 1, "Empty"},     {2, 6, "Empty"}};
   for (const auto& c : cases) {
     lines_ = NewDocumentRecordset(DocumentTable::kCounterparts);
     document_->Set(DocumentTable::kCounterparts, lines_);
     header_->Set("DO11_TIPOCF_CG44", Variant(int16_t(c.party)));
     header_->Set("DO11_TIPODOC", Variant(int16_t(c.kind)));
     Add(1, 1, "4010", "", "GENERAL", "1");
-    const Variant& side = Line(1)->Get("CG42_INDDAAV");
-    EXPECT_EQ(side.Describe(), c.side.Describe()) << c.party << "/" << c.kind;
+    EXPECT_EQ(Line(1)->Get("CG42_INDDAAV").Describe(), c.side) << c.party << "/" << c.kind;
   }
 }
 
@@ -155,22 +133,21 @@ TEST_F(LedgerCounterparts, AssetsAndQuotedCodes) {
   Add(2, 1, "1510", "FA-0009", "GENERAL", "1");  // no such asset
   Add(3, 1, "O'K", "A'1", "G'1", "2");           // codes with quotes
   Add(4, 1, "O'K", "A'1", "G'1", "3");           // the same line again
-  EXPECT_EQ(Line(1)->Get("ASSETDESCR").CStr(), "Pallet racking, 12 bays");
-  EXPECT_EQ(Line(1)->Get("CG24_DESCR").CStr(), "Warehouse equipment");
+  EXPECT_EQ(Fields(*Line(1), {"ASSETDESCR", "CG24_DESCR"}),
+            "String \"Pallet racking, 12 bays\", String \"Warehouse equipment\"");
   EXPECT_EQ(Line(2)->Get("ASSETDESCR").CStr(), "");
   EXPECT_EQ(Line(3)->Get("CG42_IMPTOTALE").dec(), Decimal(5));
-  EXPECT_EQ(Links().back(), std::make_pair(4, 3));
-  const auto& log = counting_->log();
-  EXPECT_EQ(std::count(log.begin(), log.end(), AssetSql("FA-0004")), 1);
-  EXPECT_EQ(std::count(log.begin(), log.end(), AssetSql("A''1")), 1);
-  EXPECT_EQ(std::count(log.begin(), log.end(), AccountSql("O''K")), 1);
+  EXPECT_EQ(LinkPairs().back(), std::make_pair(4, 3));
+  EXPECT_EQ(Runs(AssetSql("FA-0004")), 1);
+  EXPECT_EQ(Runs(AssetSql("A''1")), 1);
+  EXPECT_EQ(Runs(AccountSql("O''K")), 1);
 
   // No external database configured: no description and no asset statement.
-  demo_.connection().ExecuteScript("DELETE FROM CO60_CONFVEXNAV");
-  counting_->Reset();
+  Sql("DELETE FROM CO60_CONFVEXNAV");
+  connection_->Reset();
   Add(5, 1, "1510", "FA-0001", "GENERAL", "1");
   EXPECT_EQ(Line(4)->Get("ASSETDESCR").CStr(), "");
-  for (const std::string& sql : counting_->log()) EXPECT_EQ(sql.find("VS02_ASSET"), sql.npos);
+  for (const std::string& sql : log()) EXPECT_EQ(sql.find("VS02_ASSET"), sql.npos);
 }
 
 TEST_F(LedgerCounterparts, TaxBasesPerJurisdictionAndGroup) {
@@ -181,18 +158,20 @@ TEST_F(LedgerCounterparts, TaxBasesPerJurisdictionAndGroup) {
   auto tax = TaxSummary();
   ASSERT_EQ(tax->RecordCount(), 8);
   // Area lines come by calculation order: the transit authority (10) first.
-  EXPECT_EQ(tax->Get("USA74_NUMRIGA").CLng(), 1);
-  EXPECT_EQ(tax->Get("USA74_TAXJURISDICTION").CStr(), "TX-DI-MTA ");
-  EXPECT_EQ(tax->Get("USA74_DESCRTAXJURISDICTION").CStr(), "Mesquite Springs Transit Authority");
-  EXPECT_EQ(tax->Get("USA74_DESCRTAXGROUP").CStr(), "General merchandise");
-  EXPECT_EQ(tax->Get("USA74_CALCORDER").CLng(), 10);
-  EXPECT_EQ(tax->Get("USA74_CONTO").CStr(), "          ");
-  EXPECT_EQ(tax->Get("USA74_IMPONIBILE").dec(), Decimal(499));
-  EXPECT_TRUE(tax->Get("USA74_FLGTAXONTAX").dec().is_zero());
-  tax->SetAbsolutePosition(8);
-  EXPECT_EQ(tax->Get("USA74_NUMRIGA").CLng(), 8);
-  EXPECT_EQ(tax->Get("USA74_TAXGROUP").CStr(), "CLOTHING  ");
-  EXPECT_EQ(tax->Get("USA74_IMPONIBILE").dec(), Decimal(258));
+  const auto row = [&](int position) {
+    tax->SetAbsolutePosition(position);
+    return Fields(*tax, {"USA74_NUMRIGA", "USA74_TAXJURISDICTION", "USA74_DESCRTAXJURISDICTION",
+                         "USA74_TAXGROUP", "USA74_DESCRTAXGROUP", "USA74_CALCORDER", "USA74_CONTO",
+                         "USA74_IMPONIBILE", "USA74_FLGTAXONTAX"});
+  };
+  EXPECT_EQ(row(1),
+            "Decimal 1, String \"TX-DI-MTA \", String \"Mesquite Springs Transit Authority\", "
+            "String \"GENERAL   \", String \"General merchandise\", Decimal 10, "
+            "String \"          \", Decimal 499.00, Decimal 0");
+  EXPECT_EQ(row(8),
+            "Decimal 8, String \"TX-ST     \", String \"Texas state sales tax\", "
+            "String \"CLOTHING  \", String \"Clothing and footwear\", Decimal 40, "
+            "String \"          \", Decimal 258.00, Decimal 0");
 
   // An area without jurisdictions adds nothing.
   engine_->OpenCastIva(std::nullopt);
@@ -206,9 +185,8 @@ TEST_F(LedgerCounterparts, ForeignCurrencyBaseIsConvertedAsAWhole) {
   header_->Set("DO11_VALUTA_CG08", Variant("CAD"));
   header_->Set("DO11_CAMBIO", Dec("1.3585"));
   for (int row = 1; row <= 3; ++row) Add(row, 1, "4010", "", "GENERAL", "0.74", "1.00");
-  auto line = Line(1);
-  EXPECT_EQ(line->Get("CG42_IMPTOTALE").dec(), Decimal::Parse("2.22"));
-  EXPECT_EQ(line->Get("CG42_IMPTOTALEVAL").dec(), Decimal(3));
+  EXPECT_EQ(Line(1)->Get("CG42_IMPTOTALE").dec(), Decimal::Parse("2.22"));
+  EXPECT_EQ(Line(1)->Get("CG42_IMPTOTALEVAL").dec(), Decimal(3));
   auto tax = TaxSummary();
   ASSERT_EQ(tax->RecordCount(), 4);
   EXPECT_EQ(tax->Get("USA74_IMPONIBILE_VAL").dec(), Decimal(3));
@@ -218,28 +196,16 @@ TEST_F(LedgerCounterparts, ForeignCurrencyBaseIsConvertedAsAWhole) {
 
 TEST_F(LedgerCounterparts, ErrorsNameTheProcedureAndWhatFailed) {
   document_->Set(DocumentTable::kCounterpartLinks, nullptr);
-  try {
-    Add(1, 1, "4010", "", "GENERAL", "1");
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kObjectNotSet);
-    EXPECT_EQ(e.source(), "AggiungiContropartitaDaCorpo:\r\nCLSMG_TARVOLIN");
-    EXPECT_NE(e.description().find("CG42_COLLEGAMENTI"), std::string::npos) << e.description();
-  }
+  EXPECT_TRUE(Raises([&] { Add(1, 1, "4010", "", "GENERAL", "1"); }, err::kObjectNotSet,
+                     "AggiungiContropartitaDaCorpo:\r\nCLSMG_TARVOLIN", "CG42_COLLEGAMENTI"));
   EXPECT_EQ(lines_->RecordCount(), 1);  // what was added before the failure stays
 
   document_->Set(DocumentTable::kCounterpartLinks, links_);
-  demo_.connection().ExecuteScript("DROP TABLE CG39_PRSDESPDC");
-  try {
-    Add(2, 1, "4020", "", "GENERAL", "1");
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kDatabaseError);
-    EXPECT_EQ(e.source().rfind("AggiungiContropartitaDaCorpo:\r\n", 0), 0u) << e.source();
-    EXPECT_NE(e.description().find("CG39_PRSDESPDC"), std::string::npos);
-  }
+  Sql("DROP TABLE CG39_PRSDESPDC");
+  EXPECT_TRUE(Raises([&] { Add(2, 1, "4020", "", "GENERAL", "1"); }, err::kDatabaseError,
+                     "AggiungiContropartitaDaCorpo:\r\n", "CG39_PRSDESPDC"));
   EXPECT_EQ(lines_->RecordCount(), 1);  // the statement fails before the line is added
-  EXPECT_TRUE(Links().empty());
+  EXPECT_TRUE(LinkPairs().empty());
 }
 
 }  // namespace

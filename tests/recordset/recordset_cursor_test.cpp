@@ -5,42 +5,21 @@
 #include <string>
 #include <vector>
 
-#include "tarvolin/automation/error.h"
-#include "tarvolin/recordset/recordset.h"
+#include "support/errors.h"
+#include "support/recordsets.h"
 
 namespace tarvolin {
 namespace {
 
-struct Raised {
-  int number = 0;
-  std::string source;
-  std::string description;
-};
-
-template <class F>
-Raised Catch(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return {e.number(), e.source(), e.description()};
-  }
-  return {};
-}
+using testing_support::Id;
+using testing_support::Ids;
+using testing_support::Raises;
 
 // ID 1..n, NAME "r<ID>".
 std::shared_ptr<Recordset> Numbered(int n) {
   std::vector<std::vector<Variant>> rows;
   for (int i = 1; i <= n; ++i) rows.push_back({i, "r" + std::to_string(i)});
   return MakeRecordset({{"ID", DataType::kInteger}, {"NAME", DataType::kVarChar, 20}}, rows);
-}
-
-int Id(const Recordset& rs) { return rs.Get("ID").CLng(); }
-
-std::vector<int> Ids(Recordset& rs) {
-  std::vector<int> ids;
-  if (rs.RecordCount() == 0) return ids;
-  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) ids.push_back(Id(rs));
-  return ids;
 }
 
 TEST(RecordsetClone, SharesRowsButKeepsItsOwnFilterSortAndPosition) {
@@ -70,7 +49,7 @@ TEST(RecordsetClone, SharesRowsButKeepsItsOwnFilterSortAndPosition) {
   clone->Delete();
   EXPECT_EQ(rs->RecordCount(), 2);
   EXPECT_TRUE(rs->IsDeleted());
-  EXPECT_EQ(Catch([&] { rs->Get("ID"); }).number, err::kNoCurrentRecord);
+  EXPECT_TRUE(Raises([&] { rs->Get("ID"); }, err::kNoCurrentRecord));
   rs->MoveNext();
   EXPECT_EQ(Id(*rs), 4);
   EXPECT_EQ(rs->AbsolutePosition(), 1);
@@ -102,15 +81,14 @@ TEST(RecordsetBookmark, IdentifiesTheSameRowInEveryCloneUntilDeleted) {
   EXPECT_EQ(clone->AbsolutePosition(), 3);
   clone->SetFilter("ID <> 3");
   clone->MoveFirst();
-  Raised hidden = Catch([&] { clone->SetBookmark(third); });
-  EXPECT_EQ(hidden.number, err::kBadArgument);
+  EXPECT_TRUE(Raises([&] { clone->SetBookmark(third); }, err::kBadArgument));
   EXPECT_EQ(Id(*clone), 5);  // position kept
 
   rs->Delete();
-  EXPECT_EQ(Catch([&] { rs->GetBookmark(); }).number, err::kNoCurrentRecord);
+  EXPECT_TRUE(Raises([&] { rs->GetBookmark(); }, err::kNoCurrentRecord));
   clone->ClearFilter();
-  EXPECT_EQ(Catch([&] { clone->SetBookmark(third); }).number, err::kBadArgument);
-  EXPECT_EQ(Catch([&] { clone->SetBookmark(Bookmark()); }).number, err::kBadArgument);
+  EXPECT_TRUE(Raises([&] { clone->SetBookmark(third); }, err::kBadArgument));
+  EXPECT_TRUE(Raises([&] { clone->SetBookmark(Bookmark()); }, err::kBadArgument));
 }
 
 TEST(RecordsetNavigation, BofEofAndAbsolutePositionAtEveryStep) {
@@ -121,11 +99,9 @@ TEST(RecordsetNavigation, BofEofAndAbsolutePositionAtEveryStep) {
   empty->MoveFirst();
   empty->MoveLast();
   EXPECT_TRUE(empty->Bof() && empty->Eof());
-  EXPECT_EQ(Catch([&] { empty->MoveNext(); }).number, err::kNoCurrentRecord);
-  EXPECT_EQ(Catch([&] { empty->MovePrevious(); }).number, err::kNoCurrentRecord);
-  const Raised no_row = Catch([&] { empty->Get("ID"); });
-  EXPECT_EQ(no_row.number, err::kNoCurrentRecord);
-  EXPECT_EQ(no_row.source, "Recordset");
+  EXPECT_TRUE(Raises([&] { empty->MoveNext(); }, err::kNoCurrentRecord));
+  EXPECT_TRUE(Raises([&] { empty->MovePrevious(); }, err::kNoCurrentRecord));
+  EXPECT_TRUE(Raises([&] { empty->Get("ID"); }, err::kNoCurrentRecord, "Recordset"));
 
   auto rs = Numbered(3);
   EXPECT_EQ(rs->AbsolutePosition(), 1);
@@ -136,24 +112,23 @@ TEST(RecordsetNavigation, BofEofAndAbsolutePositionAtEveryStep) {
   EXPECT_TRUE(rs->Eof());
   EXPECT_FALSE(rs->Bof());
   EXPECT_EQ(rs->AbsolutePosition(), -3);
-  EXPECT_EQ(Catch([&] { rs->MoveNext(); }).number, err::kNoCurrentRecord);
-  EXPECT_EQ(Catch([&] { rs->Set("ID", 1); }).number, err::kNoCurrentRecord);
+  EXPECT_TRUE(Raises([&] { rs->MoveNext(); }, err::kNoCurrentRecord));
+  EXPECT_TRUE(Raises([&] { rs->Set("ID", 1); }, err::kNoCurrentRecord));
   rs->MovePrevious();
   EXPECT_EQ(Id(*rs), 3);
   rs->MoveFirst();
   rs->MovePrevious();
   EXPECT_TRUE(rs->Bof());
   EXPECT_EQ(rs->AbsolutePosition(), -2);
-  EXPECT_EQ(Catch([&] { rs->MovePrevious(); }).number, err::kNoCurrentRecord);
+  EXPECT_TRUE(Raises([&] { rs->MovePrevious(); }, err::kNoCurrentRecord));
   rs->MoveNext();
   EXPECT_EQ(Id(*rs), 1);
 
   rs->SetAbsolutePosition(2);
   EXPECT_EQ(Id(*rs), 2);
   for (int bad : {0, 4, -1}) {
-    Raised e = Catch([&] { rs->SetAbsolutePosition(bad); });
-    EXPECT_EQ(e.number, err::kBadArgument);
-    EXPECT_NE(e.description.find(std::to_string(bad)), std::string::npos);
+    EXPECT_TRUE(
+        Raises([&] { rs->SetAbsolutePosition(bad); }, err::kBadArgument, "", std::to_string(bad)));
   }
   EXPECT_EQ(Id(*rs), 2);
   rs->Move(1);
@@ -202,28 +177,24 @@ TEST(RecordsetLifecycle, ClosedOpenAndFieldDefinitionErrors) {
   auto rs = Recordset::Create();
   EXPECT_EQ(rs->State(), ObjectState::kClosed);
   EXPECT_EQ(rs->TypeName(), "Recordset");
-  EXPECT_EQ(Catch([&] { rs->Open(); }).number, err::kConnectionUnusable);
+  EXPECT_TRUE(Raises([&] { rs->Open(); }, err::kConnectionUnusable));
   rs->AppendField("Amount", DataType::kDecimal, 0, field_attr::kIsNullable, 18, 2);
-  const Raised duplicate = Catch([&] { rs->AppendField("AMOUNT", DataType::kInteger); });
-  EXPECT_EQ(duplicate.number, err::kBadArgument);
-  EXPECT_NE(duplicate.description.find("AMOUNT"), std::string::npos);
-  EXPECT_EQ(Catch([&] { rs->AppendField("X", static_cast<DataType>(999)); }).number,
-            err::kBadArgument);
+  EXPECT_TRUE(Raises([&] { rs->AppendField("AMOUNT", DataType::kInteger); }, err::kBadArgument, "",
+                     "AMOUNT"));
+  EXPECT_TRUE(Raises([&] { rs->AppendField("X", static_cast<DataType>(999)); }, err::kBadArgument));
   for (auto op : std::vector<std::function<void()>>{
            [&] { rs->RecordCount(); }, [&] { rs->MoveNext(); }, [&] { rs->AddNew(); },
            [&] { rs->SetFilter("Amount = 1"); }, [&] { rs->Clone(); }, [&] { rs->Close(); },
            [&] { rs->Get("Amount"); }, [&] { rs->Eof(); }}) {
-    EXPECT_EQ(Catch(op).number, err::kObjectClosed);
+    EXPECT_TRUE(Raises(op, err::kObjectClosed));
   }
   rs->Open();
-  EXPECT_EQ(Catch([&] { rs->Open(); }).number, err::kObjectOpen);
-  EXPECT_EQ(Catch([&] { rs->AppendField("Late", DataType::kInteger); }).number, err::kObjectOpen);
+  EXPECT_TRUE(Raises([&] { rs->Open(); }, err::kObjectOpen));
+  EXPECT_TRUE(Raises([&] { rs->AppendField("Late", DataType::kInteger); }, err::kObjectOpen));
   EXPECT_EQ(rs->Resolve("amount").index(), 0);
   EXPECT_FALSE(rs->TryResolve("nope").has_value());
-  const Raised unknown = Catch([&] { rs->Resolve("nope"); });
-  EXPECT_EQ(unknown.number, err::kItemNotFound);
-  EXPECT_NE(unknown.description.find("nope"), std::string::npos);
-  EXPECT_EQ(Catch([&] { rs->Field(1); }).number, err::kItemNotFound);
+  EXPECT_TRUE(Raises([&] { rs->Resolve("nope"); }, err::kItemNotFound, "", "nope"));
+  EXPECT_TRUE(Raises([&] { rs->Field(1); }, err::kItemNotFound));
   EXPECT_EQ(rs->Field(0).numeric_scale, 2);
 
   // Reopening keeps the fields and starts without rows.

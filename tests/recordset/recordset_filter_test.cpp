@@ -3,41 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "tarvolin/automation/error.h"
-#include "tarvolin/recordset/recordset.h"
+#include "support/errors.h"
+#include "support/recordsets.h"
 
 namespace tarvolin {
 namespace {
 
-struct Raised {
-  int number = 0;
-  std::string description;
-};
-
-template <class F>
-Raised Catch(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return {e.number(), e.description()};
-  }
-  return {};
-}
+using testing_support::ErrorOf;
+using testing_support::Id;
+using testing_support::Ids;
+using testing_support::Raises;
 
 Decimal D(const char* text) { return Decimal::Parse(text); }
-
-int Id(const Recordset& rs) { return rs.Get("ID").CLng(); }
-
-std::vector<int> Ids(Recordset& rs) {
-  std::vector<int> ids;
-  if (rs.RecordCount() == 0) return ids;
-  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) ids.push_back(Id(rs));
-  return ids;
-}
 
 std::vector<int> Filtered(Recordset& rs, const std::string& criteria) {
   rs.SetFilter(criteria);
@@ -120,14 +102,11 @@ TEST(RecordsetFilter, RejectsBadCriteriaAndLeavesTheRecordsetAsItWas) {
       "[Ship To = 'x'",
   };
   for (const std::string& criteria : malformed) {
-    const Raised e = Catch([&] { rs->SetFilter(criteria); });
-    EXPECT_EQ(e.number, err::kBadArgument) << criteria;
-    EXPECT_NE(e.description.find(criteria), std::string::npos) << e.description;
+    EXPECT_TRUE(Raises([&] { rs->SetFilter(criteria); }, err::kBadArgument, "", criteria));
   }
   for (const char* criteria : {"BOGUS = 1", "[Ship  To] = 'x'", "ID = 1 OR BOGUS = 2"}) {
-    const Raised e = Catch([&] { rs->SetFilter(criteria); });
-    EXPECT_EQ(e.number, err::kItemNotFound) << criteria;
-    EXPECT_NE(e.description.find(criteria[0] == '[' ? "Ship  To" : "BOGUS"), std::string::npos);
+    EXPECT_TRUE(Raises([&] { rs->SetFilter(criteria); }, err::kItemNotFound, "",
+                       criteria[0] == '[' ? "Ship  To" : "BOGUS"));
   }
   EXPECT_EQ(rs->Filter(), "QTY <> Null");
   EXPECT_EQ(rs->RecordCount(), 4);
@@ -165,12 +144,12 @@ TEST(RecordsetFilter, ArbitraryTextEitherParsesOrRaisesACriteriaError) {
     const int parts = 1 + static_cast<int>(random() % 9);
     for (int p = 0; p < parts; ++p) criteria += fragments[random() % fragments.size()];
     rs->SetFilter("ID > 2");
-    const Raised e = Catch([&] {
-      rs->SetFilter(criteria);
-      rs->SetSort(criteria);
-    });
-    if (e.number == 0) continue;
-    EXPECT_TRUE(e.number == err::kBadArgument || e.number == err::kItemNotFound) << criteria;
+    const int number = ErrorOf([&] {
+                         rs->SetFilter(criteria);
+                         rs->SetSort(criteria);
+                       }).number();
+    if (number == 0) continue;
+    EXPECT_TRUE(number == err::kBadArgument || number == err::kItemNotFound) << criteria;
     if (rs->Filter() != criteria) {
       EXPECT_EQ(rs->Filter(), "ID > 2") << criteria;
       EXPECT_EQ(rs->RecordCount(), 3) << criteria;
@@ -250,32 +229,20 @@ std::shared_ptr<Recordset> Keyed() {
                         {4, 5, Variant::Null(), Variant::Null()}});
 }
 
-TEST(RecordsetIndex, EqualityFiltersFollowWritesAddsAndDeletesOfEveryClone) {
+// Index upkeep under random edits is checked against a model below; here the
+// rules its keys follow, and a delete leaving an open filtered view at once.
+TEST(RecordsetIndex, EqualityFiltersFollowTheComparisonRulesAndEveryClone) {
   auto rs = Keyed();
   auto other = rs->Clone();
   EXPECT_EQ(Filtered(*rs, "K = 3"), (std::vector<int>{1, 3}));
   other->SetAbsolutePosition(2);
   other->Set("K", D("3.00"));
   EXPECT_EQ(Filtered(*rs, "K = 3"), (std::vector<int>{1, 2, 3}));  // natural order kept
-  other->MoveFirst();
-  other->Set("K", 7);
-  EXPECT_EQ(Filtered(*rs, "K = 3"), (std::vector<int>{2, 3}));
-  EXPECT_EQ(Filtered(*rs, "K = 7"), (std::vector<int>{1}));
-  AppendRow(*other, {5, 3});
-  EXPECT_EQ(Filtered(*rs, "K = 3"), (std::vector<int>{2, 3, 5}));
   other->SetAbsolutePosition(3);
   other->Delete();
   EXPECT_EQ(rs->RecordCount(), 2);  // left the open view at once
-  EXPECT_EQ(Filtered(*rs, "K = 3"), (std::vector<int>{2, 5}));
-  // Write back and forth: the row is listed once.
-  other->MoveFirst();
-  other->Set("K", 3);
-  other->Set("K", 8);
-  other->Set("K", 3);
-  EXPECT_EQ(Filtered(*rs, "K = 3 AND ID < 5"), (std::vector<int>{1, 2}));
-
-  // Keys follow the comparison rules: text ignoring case and trailing blanks,
-  // decimals by value, Null only for the Null test, Empty as 0.
+  // Text ignoring case and trailing blanks, decimals by value, Null only for
+  // the Null test, Empty as 0.
   EXPECT_EQ(Filtered(*rs, "C = 'ab  '"), (std::vector<int>{1, 2}));
   EXPECT_EQ(Filtered(*rs, "P = 17 AND K = 3"), (std::vector<int>{1, 2}));
   EXPECT_EQ(Filtered(*rs, "C = Null"), (std::vector<int>{4}));
@@ -375,55 +342,50 @@ TEST(RecordsetSort, NullsFirstDescendingMultiKeyAndStable) {
 
   rs->SetSort("ID DESC");
   for (const char* bad : {"ID ASC DESC", "ID,", ",ID", "ID DESCENDING", "[ID"}) {
-    const Raised e = Catch([&] { rs->SetSort(bad); });
-    EXPECT_EQ(e.number, err::kBadArgument) << bad;
-    EXPECT_NE(e.description.find(bad), std::string::npos);
+    EXPECT_TRUE(Raises([&] { rs->SetSort(bad); }, err::kBadArgument, "", bad));
   }
-  const Raised unknown = Catch([&] { rs->SetSort("ID, NOPE DESC"); });
-  EXPECT_EQ(unknown.number, err::kItemNotFound);
-  EXPECT_NE(unknown.description.find("NOPE"), std::string::npos);
+  EXPECT_TRUE(Raises([&] { rs->SetSort("ID, NOPE DESC"); }, err::kItemNotFound, "", "NOPE"));
   EXPECT_EQ(rs->Sort(), "ID DESC");
   EXPECT_EQ(Ids(*rs), (std::vector<int>{6, 4, 3, 2}));
 }
 
 TEST(RecordsetFind, ForwardBackwardSkipAndStart) {
   auto rs = Taxes();
+  // The ID found, 0 when nothing was.
+  const auto find = [&](const std::string& criteria, int skip = 0,
+                        SearchDirection direction = SearchDirection::kForward,
+                        std::optional<Bookmark> start = std::nullopt) {
+    return rs->Find(criteria, skip, direction, start) ? Id(*rs) : 0;
+  };
   rs->MoveFirst();
-  EXPECT_TRUE(rs->Find("[TAX GROUP] = 'B'"));  // includes the current row
-  EXPECT_EQ(Id(*rs), 1);
-  EXPECT_TRUE(rs->Find("[TAX GROUP] = 'B'", 1));
-  EXPECT_EQ(Id(*rs), 4);
-  EXPECT_TRUE(rs->Find("[TAX GROUP] LIKE 'b*'", 1));
-  EXPECT_EQ(Id(*rs), 6);
-  EXPECT_FALSE(rs->Find("[TAX GROUP] = 'B'", 1));
+  EXPECT_EQ(find("[TAX GROUP] = 'B'"), 1);  // includes the current row
+  EXPECT_EQ(find("[TAX GROUP] = 'B'", 1), 4);
+  EXPECT_EQ(find("[TAX GROUP] LIKE 'b*'", 1), 6);
+  EXPECT_EQ(find("[TAX GROUP] = 'B'", 1), 0);
   EXPECT_TRUE(rs->Eof());
 
   rs->MoveLast();
-  EXPECT_TRUE(rs->Find("CALCORDER = 2", 0, SearchDirection::kBackward));
-  EXPECT_EQ(Id(*rs), 6);
-  EXPECT_TRUE(rs->Find("CALCORDER = 2", 1, SearchDirection::kBackward));
-  EXPECT_EQ(Id(*rs), 4);
-  EXPECT_FALSE(rs->Find("CALCORDER > 5", 1, SearchDirection::kBackward));
+  EXPECT_EQ(find("CALCORDER = 2", 0, SearchDirection::kBackward), 6);
+  EXPECT_EQ(find("CALCORDER = 2", 1, SearchDirection::kBackward), 4);
+  EXPECT_EQ(find("CALCORDER > 5", 1, SearchDirection::kBackward), 0);
   EXPECT_TRUE(rs->Bof());
 
   // From a bookmark, whatever the current position; within the view only.
   rs->SetAbsolutePosition(3);
   const Bookmark third = rs->GetBookmark();
   rs->MoveLast();
-  EXPECT_TRUE(rs->Find("CALCORDER = 1", 0, SearchDirection::kForward, third));
-  EXPECT_EQ(Id(*rs), 7);
+  EXPECT_EQ(find("CALCORDER = 1", 0, SearchDirection::kForward, third), 7);
   rs->SetFilter("ID <> 3");
-  EXPECT_EQ(Catch([&] { rs->Find("ID = 1", 0, SearchDirection::kForward, third); }).number,
-            err::kBadArgument);
-  EXPECT_TRUE(rs->Find("CALCORDER = Null"));
-  EXPECT_EQ(Id(*rs), 5);
+  EXPECT_TRUE(
+      Raises([&] { find("ID = 1", 0, SearchDirection::kForward, third); }, err::kBadArgument));
+  EXPECT_EQ(find("CALCORDER = Null"), 5);
 
-  EXPECT_EQ(Catch([&] { rs->Find("ID = 1 OR ID = 2"); }).number, err::kBadArgument);
-  EXPECT_EQ(Catch([&] { rs->Find("ID = 1", -1); }).number, err::kBadArgument);
-  EXPECT_EQ(Catch([&] { rs->Find("NOPE = 1"); }).number, err::kItemNotFound);
+  EXPECT_TRUE(Raises([&] { find("ID = 1 OR ID = 2"); }, err::kBadArgument));
+  EXPECT_TRUE(Raises([&] { find("ID = 1", -1); }, err::kBadArgument));
+  EXPECT_TRUE(Raises([&] { find("NOPE = 1"); }, err::kItemNotFound));
   rs->MoveLast();
   rs->MoveNext();
-  EXPECT_EQ(Catch([&] { rs->Find("ID = 1"); }).number, err::kNoCurrentRecord);
+  EXPECT_TRUE(Raises([&] { find("ID = 1"); }, err::kNoCurrentRecord));
 }
 
 }  // namespace

@@ -7,16 +7,22 @@ namespace tarvolin {
 namespace {
 
 using testing_support::AddUsa74Row;
-using testing_support::ErrorOf;
+using testing_support::Raises;
 namespace f = usa74;
+using Strings = std::vector<std::string>;
 
 Decimal D(const char* text) { return Decimal::Parse(text); }
 
+// The fields the calculation writes on a summary row, and the labels used for them.
+constexpr std::string_view kOutcomeFields[] = {
+    f::kImporto,         f::kImpNotRound, f::kActualTaxPerc,     f::kFlgPercRic,
+    f::kFlgCalcTaxOnTax, f::kFlgTaxOnTax, f::kFlgCalcTaxAboveMax};
+constexpr const char* kOutcomeLabels[] = {"tax",    "exact",    "rate", "recalc",
+                                          "on-tax", "tot-flag", "above"};
+
 class UsTaxCalculation : public testing_support::UsTaxBench {
  protected:
-  void SetUp() override {
-    UsTaxBench::SetUp();
-    summary_ = testing_support::NewUsa74();
+  UsTaxCalculation() : summary_(testing_support::NewUsa74()) {
     document_->Set(DocumentTable::kTaxSummary, summary_);
   }
 
@@ -37,15 +43,40 @@ class UsTaxCalculation : public testing_support::UsTaxBench {
     Seed(jurisdiction, group, "0", below, "0", tax_on_tax);
     AddUsa74Row(*summary_, jurisdiction, group, order, method, base);
   }
-  // The summary row of a jurisdiction (codes are unique within a test).
-  std::shared_ptr<Recordset> Row(const std::string& jurisdiction) {
-    auto row = summary_->Clone();
-    row->SetFilter("USA74_TAXJURISDICTION = '" + jurisdiction + "'");
-    EXPECT_EQ(row->RecordCount(), 1) << jurisdiction;
-    return row;
+  // The summary rows matching criteria (codes are unique within a test).
+  std::shared_ptr<Recordset> Rows(const std::string& criteria) {
+    auto rows = summary_->Clone();
+    rows->SetFilter(criteria);
+    return rows;
   }
   Decimal Get(const std::string& jurisdiction, std::string_view field) {
-    return NzDecimal(Row(jurisdiction)->Get(field));
+    return NzDecimal(Rows("USA74_TAXJURISDICTION = '" + jurisdiction + "'")->Get(field));
+  }
+  // What the calculation wrote on a jurisdiction's row, amounts by value.
+  std::string Outcome(const std::string& jurisdiction) {
+    auto row = Rows("USA74_TAXJURISDICTION = '" + jurisdiction + "'");
+    EXPECT_EQ(row->RecordCount(), 1) << jurisdiction;
+    std::string out;
+    for (int i = 0; i < 7; ++i) {
+      const Variant value = row->Get(kOutcomeFields[i]);
+      out += std::string(i == 0 ? "" : " ") + kOutcomeLabels[i] + " " +
+             (value.IsEmpty() ? "Empty" : NzDecimal(value).ToCStr());
+    }
+    return out;
+  }
+  void ExpectOutcomes(const std::vector<std::pair<std::string, std::string>>& expected) {
+    for (const auto& [jurisdiction, outcome] : expected) {
+      EXPECT_EQ(Outcome(jurisdiction), outcome) << jurisdiction;
+    }
+  }
+  // The tax of every row of a group, highest calculation order first.
+  Strings Taxes(const std::string& group) {
+    auto rows = Rows("USA74_TAXGROUP = '" + group + "'");
+    rows->SetSort("USA74_CALCORDER DESC");
+    Strings out;
+    for (; !rows->Eof(); rows->MoveNext())
+      out.push_back(NzDecimal(rows->Get(f::kImporto)).ToCStr());
+    return out;
   }
   // Summary rows for every jurisdiction of the header's tax area.
   void AreaLines(const std::string& group, const char* base) {
@@ -56,53 +87,61 @@ class UsTaxCalculation : public testing_support::UsTaxBench {
                   NzDec(lines->Get("NV01_ROUNDTAX")).CInt(), base);
     }
   }
+  void NewSummary() {
+    summary_ = testing_support::NewUsa74();
+    document_->Set(DocumentTable::kTaxSummary, summary_);
+  }
+  // A body with a row per tax group, each with DO30_TOTSTAX set to rate.
+  std::shared_ptr<Recordset> Body(std::initializer_list<const char*> groups, const Variant& rate) {
+    auto body = NewDocumentRecordset(DocumentTable::kBody);
+    for (const char* group : groups) {
+      AppendRow(*body, {});
+      body->Set("DO30_TAXGROUP_NV04", Variant(group));
+      body->Set("DO30_TOTSTAX", rate);
+    }
+    document_->Set(DocumentTable::kBody, body);
+    return body;
+  }
+  static Strings RowRates(Recordset& body) {
+    Strings rates;
+    for (body.MoveFirst(); !body.Eof(); body.MoveNext())
+      rates.push_back(NzStr(body.Get("DO30_TOTSTAX")));
+    return rates;
+  }
 
   std::shared_ptr<Recordset> summary_;
 };
 
-TEST_F(UsTaxCalculation, FixtureHasTheFieldsOfTheEngineTaxSummary) {
-  engine_->OpenCastIva(std::nullopt);
-  auto created = document_->Get(DocumentTable::kTaxSummary);
-  ASSERT_NE(created, summary_);
-  ASSERT_EQ(created->FieldCount(), summary_->FieldCount());
-  for (int i = 0; i < created->FieldCount(); ++i) {
-    const FieldInfo &a = created->Field(i), &b = summary_->Field(i);
-    EXPECT_EQ(a.name, b.name);
-    EXPECT_EQ(a.type, b.type) << a.name;
-    EXPECT_EQ(a.defined_size, b.defined_size) << a.name;
-    EXPECT_EQ(a.precision, b.precision) << a.name;
-    EXPECT_EQ(a.numeric_scale, b.numeric_scale) << a.name;
-  }
-}
-
 TEST_F(UsTaxCalculation, RoundingFunctionsWorkOnTheMagnitude) {
   CLSMG_TARVOLIN& e = *engine_;
   const Variant two(int16_t{2});
-  const auto dec = [](const Variant& v) { return v.dec(); };
-  EXPECT_EQ(dec(e.RoundUsa(Variant(D("1.235")), two)), D("1.24"));
-  EXPECT_EQ(dec(e.RoundUsa(Variant(D("-1.235")), two)), D("-1.24"));
-  EXPECT_EQ(dec(e.RoundUsa(Variant(D("1.225")), two)), D("1.23"));  // not half to even
-  EXPECT_EQ(dec(e.RoundUsa(Variant(D("5.3625")), two)), D("5.36"));
-  EXPECT_EQ(dec(e.RoundUPUsa(Variant(D("5.3625")), two)), D("5.37"));
-  EXPECT_EQ(dec(e.RoundUPUsa(Variant(D("-1.231")), two)), D("-1.24"));
-  EXPECT_EQ(dec(e.RoundUPUsa(Variant(D("1.2300")), two)), D("1.23"));  // nothing left over
-  EXPECT_EQ(dec(e.RoundDWUsa(Variant(D("-1.231")), two)), D("-1.23"));
-  EXPECT_EQ(dec(e.RoundDWUsa(Variant(D("174.9993")), two)), D("174.99"));
-  EXPECT_EQ(dec(e.RoundUsa(Variant(D("1234.5")), Variant(int16_t{-2}))), D("1200"));
+  const struct {
+    Variant (CLSMG_TARVOLIN::*round)(const Variant&, const Variant&);
+    const char *value, *rounded;
+  } cases[] = {
+      {&CLSMG_TARVOLIN::RoundUsa, "1.235", "1.24"},
+      {&CLSMG_TARVOLIN::RoundUsa, "-1.235", "-1.24"},
+      {&CLSMG_TARVOLIN::RoundUsa, "1.225", "1.23"},  // not half to even
+      {&CLSMG_TARVOLIN::RoundUsa, "5.3625", "5.36"},
+      {&CLSMG_TARVOLIN::RoundUPUsa, "5.3625", "5.37"},
+      {&CLSMG_TARVOLIN::RoundUPUsa, "-1.231", "-1.24"},
+      {&CLSMG_TARVOLIN::RoundUPUsa, "1.2300", "1.23"},  // nothing left over
+      {&CLSMG_TARVOLIN::RoundDWUsa, "-1.231", "-1.23"},
+      {&CLSMG_TARVOLIN::RoundDWUsa, "174.9993", "174.99"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ((e.*c.round)(Variant(D(c.value)), two).dec(), D(c.rounded)) << c.value;
+  }
+  EXPECT_EQ(e.RoundUsa(Variant(D("1234.5")), Variant(int16_t{-2})).dec(), D("1200"));
   // A Double stays a Double; Null passes through.
-  const Variant from_double = e.RoundUsa(Variant(2.5), Variant(int16_t{0}));
-  EXPECT_EQ(from_double.type(), VarType::kDouble);
-  EXPECT_EQ(from_double.CDbl(), 3);
+  EXPECT_EQ(e.RoundUsa(Variant(2.5), Variant(int16_t{0})).Describe(), "Double 3");
   EXPECT_TRUE(e.RoundDWUsa(Variant::Null(), two).IsNull());
 
-  Error error = ErrorOf([&] { e.RoundUsa(Variant("abc"), two); });
-  EXPECT_EQ(error.number(), err::kTypeMismatch);
-  EXPECT_EQ(error.source(), "RoundUsa:\r\nVariant");
+  EXPECT_TRUE(
+      Raises([&] { e.RoundUsa(Variant("abc"), two); }, err::kTypeMismatch, "RoundUsa:\r\nVariant"));
   const Variant huge(D("79228162514264337593543950335"));
-  error = ErrorOf([&] { e.RoundUPUsa(huge, two); });
-  EXPECT_EQ(error.number(), err::kOverflow);
-  EXPECT_EQ(error.source(), "RoundUPUsa:\r\nDecimal");
-  EXPECT_EQ(ErrorOf([&] { e.RoundDWUsa(huge, two); }).source(), "RoundDWUsa:\r\nDecimal");
+  EXPECT_TRUE(Raises([&] { e.RoundUPUsa(huge, two); }, err::kOverflow, "RoundUPUsa:\r\nDecimal"));
+  EXPECT_TRUE(Raises([&] { e.RoundDWUsa(huge, two); }, err::kOverflow, "RoundDWUsa:\r\nDecimal"));
 }
 
 TEST_F(UsTaxCalculation, MaximumAmountSplitsTheBase) {
@@ -120,27 +159,20 @@ TEST_F(UsTaxCalculation, MaximumAmountSplitsTheBase) {
   capped("EVEN", "5", "0", "0.005", "0");
   engine_->CalculateTax();
 
-  EXPECT_EQ(Get("OVER", f::kImpNotRound), D("38"));
-  EXPECT_EQ(Get("OVER", f::kImporto), D("38"));
-  EXPECT_EQ(Get("OVER", f::kFlgCalcTaxAboveMax), 1);
-  EXPECT_EQ(Get("OVER", f::kActualTaxPerc), D("3.8"));
-  EXPECT_EQ(Get("OVER", f::kFlgPercRic), 1);
+  ExpectOutcomes({
+      {"OVER", "tax 38 exact 38 rate 3.8 recalc 1 on-tax 0 tot-flag 0 above 1"},
+      // On the maximum is within it: one rate, the nominal percentage.
+      {"EQUAL", "tax 30 exact 30 rate 5 recalc 0 on-tax 0 tot-flag 0 above 0"},
+      {"NOMAX", "tax 50000 exact 50000 rate 5 recalc 0 on-tax 0 tot-flag 0 above 0"},
+      {"CREDIT", "tax -50 exact -50 rate 5 recalc 0 on-tax 0 tot-flag 0 above 0"},
+      // A negative maximum puts the base above it: -100 at 5% and 150 at 2%.
+      {"NEGMAX", "tax -2 exact -2 rate -4 recalc 1 on-tax 0 tot-flag 0 above 1"},
+      // Each part is rounded by itself to the tax decimals (4), half to even.
+      {"HALVES", "tax 0 exact 0 rate 0 recalc 1 on-tax 0 tot-flag 0 above 1"},
+      {"EVEN", "tax 0 exact 0.0002 rate 0.005 recalc 0 on-tax 0 tot-flag 0 above 0"},
+  });
   EXPECT_EQ(Get("OVER", f::kMaxAmount), D("600"));
   EXPECT_EQ(Get("OVER", f::kTaxAmPerc), D("2"));
-  // On the maximum is within it: one rate, the nominal percentage.
-  EXPECT_EQ(Get("EQUAL", f::kImporto), D("30"));
-  EXPECT_EQ(Get("EQUAL", f::kFlgCalcTaxAboveMax), 0);
-  EXPECT_EQ(Get("EQUAL", f::kActualTaxPerc), D("5"));
-  EXPECT_EQ(Get("EQUAL", f::kFlgPercRic), 0);
-  EXPECT_EQ(Get("NOMAX", f::kImporto), D("50000"));
-  EXPECT_EQ(Get("CREDIT", f::kImporto), D("-50"));
-  EXPECT_EQ(Get("CREDIT", f::kFlgCalcTaxAboveMax), 0);
-  // A negative maximum puts the base above it: -100 at 5% and 150 at 2%.
-  EXPECT_EQ(Get("NEGMAX", f::kImporto), D("-2"));
-  EXPECT_EQ(Get("NEGMAX", f::kActualTaxPerc), D("-4"));
-  // Each part is rounded by itself to the tax decimals (4), half to even.
-  EXPECT_EQ(Get("HALVES", f::kImpNotRound), D("0"));
-  EXPECT_EQ(Get("EVEN", f::kImpNotRound), D("0.0002"));
   EXPECT_EQ(log().size(), 1u);  // the tax decimals only: every rate was cached
 }
 
@@ -160,32 +192,19 @@ TEST_F(UsTaxCalculation, TaxOnTaxAddsEarlierJurisdictionsOfTheGroup) {
   Line("Q1", "GQ", 1, "0", "10", 1);  // own base 0
   engine_->CalculateTax();
 
-  EXPECT_EQ(Get("A2", f::kImporto), D("10"));
-  EXPECT_EQ(Get("A1", f::kImporto), D("5.5"));  // 5% of 100 + 10
-  EXPECT_EQ(Get("A1", f::kFlgCalcTaxOnTax), 1);
-  EXPECT_EQ(Get("A1", f::kFlgTaxOnTax), 1);
-  EXPECT_EQ(Get("A1", f::kActualTaxPerc), D("5.5"));  // on its own base
-  EXPECT_EQ(Get("A1", f::kFlgPercRic), 1);
-  EXPECT_EQ(Get("A0", f::kImpNotRound), D("2.155"));  // 1% of 200 + 10 + 5.5
-  EXPECT_EQ(Get("A0", f::kImporto), D("2.16"));
-  EXPECT_EQ(Get("A0", f::kActualTaxPerc), D("1.08"));
-  EXPECT_EQ(Get("B1", f::kImporto), D("10"));
-  EXPECT_EQ(Get("B1", f::kFlgCalcTaxOnTax), 0);
-  EXPECT_EQ(Get("B1", f::kFlgTaxOnTax), 1);
-  EXPECT_EQ(Get("B1", f::kActualTaxPerc), D("10"));
-  EXPECT_EQ(Get("B1", f::kFlgPercRic), 0);
-  EXPECT_EQ(Get("C9", f::kImporto), D("7"));
+  ExpectOutcomes({
+      {"A2", "tax 10 exact 10 rate 10 recalc 0 on-tax 0 tot-flag 0 above 0"},
+      // 5% of 100 + 10, the rate on its own base; then 1% of 200 + 10 + 5.5.
+      {"A1", "tax 5.5 exact 5.5 rate 5.5 recalc 1 on-tax 1 tot-flag 1 above 0"},
+      {"A0", "tax 2.16 exact 2.155 rate 1.08 recalc 1 on-tax 1 tot-flag 1 above 0"},
+      {"B1", "tax 10 exact 10 rate 10 recalc 0 on-tax 0 tot-flag 1 above 0"},
+      {"C9", "tax 7 exact Empty rate 0 recalc 0 on-tax 0 tot-flag 0 above 0"},
+      {"C1", "tax 10 exact 10 rate 10 recalc 0 on-tax 0 tot-flag 1 above 0"},
+      {"D1", "tax 10 exact 10 rate 10 recalc 1 on-tax 1 tot-flag 0 above 0"},
+      {"P1", "tax 10 exact 10 rate 0 recalc 1 on-tax 1 tot-flag 1 above 0"},
+      {"Q1", "tax 1 exact 1 rate 0 recalc 1 on-tax 1 tot-flag 1 above 0"},
+  });
   EXPECT_EQ(Get("C9", f::kTaxPerc), D("0"));
-  EXPECT_EQ(Get("C1", f::kImporto), D("10"));
-  EXPECT_EQ(Get("C1", f::kFlgCalcTaxOnTax), 0);
-  EXPECT_EQ(Get("D1", f::kFlgCalcTaxOnTax), 1);
-  EXPECT_EQ(Get("D1", f::kActualTaxPerc), D("10"));
-  EXPECT_EQ(Get("D1", f::kFlgPercRic), 1);
-  EXPECT_EQ(Get("P1", f::kImporto), D("10"));
-  EXPECT_EQ(Get("P1", f::kActualTaxPerc), D("0"));
-  EXPECT_EQ(Get("Q1", f::kImporto), D("1"));
-  EXPECT_EQ(Get("Q1", f::kActualTaxPerc), D("0"));
-  EXPECT_EQ(Get("Q1", f::kFlgPercRic), 1);
 }
 
 TEST_F(UsTaxCalculation, RoundingMethodsAndDocumentCurrency) {
@@ -196,16 +215,19 @@ TEST_F(UsTaxCalculation, RoundingMethodsAndDocumentCurrency) {
   Line("R2", "R", 2, "100", "1.2399", 0, 2);
   Line("R1", "R", 1, "100", "5", 0, 9);  // unknown method: the previous row's tax
   Line("R0", "R", 0, "100", "1.225", 0, 0);
+  const auto taxes = [&] {
+    Strings out;
+    for (const char* row : {"R4", "R3", "R2", "R1", "R0"}) {
+      out.push_back(Get(row, f::kImporto).ToCStr() + "/" + Get(row, f::kImportoVal).ToCStr());
+    }
+    return out;
+  };
   engine_->CalculateTax();
-  EXPECT_TRUE(Row("R4")->Get(f::kImporto).IsEmpty());
-  EXPECT_EQ(Get("R4", f::kImportoVal), D("0"));
+  EXPECT_TRUE(Rows("USA74_TAXJURISDICTION = 'R4'")->Get(f::kImporto).IsEmpty());
   EXPECT_EQ(Get("R4", f::kImpNotRound), D("1.2345"));
-  EXPECT_EQ(Get("R3", f::kImporto), D("1.24"));
-  EXPECT_EQ(Get("R3", f::kImportoVal), D("1.68"));  // 1.24 x 1.3585
-  EXPECT_EQ(Get("R2", f::kImporto), D("1.23"));
-  EXPECT_EQ(Get("R1", f::kImporto), D("1.23"));
   EXPECT_EQ(Get("R1", f::kImpNotRound), D("5"));
-  EXPECT_EQ(Get("R0", f::kImporto), D("1.23"));
+  // Up, down, the previous row's, half away from zero; in CAD 1.24 x 1.3585.
+  EXPECT_EQ(taxes(), (Strings{"0/0", "1.24/1.68", "1.23/1.67", "1.23/1.67", "1.23/1.67"}));
 
   // The company currency's decimals; 2 when its list lacks the currency.
   company_->currency_decimals = {{"USD", 0}};
@@ -226,20 +248,8 @@ TEST_F(UsTaxCalculation, TexasInvoiceOfTheDemoCompany) {
   AreaLines("GROCERY", "138");
   AreaLines("FREIGHT", "12.95");
   engine_->CalculateTax();
-  const auto taxes = [&](const std::string& group) {
-    auto rows = summary_->Clone();
-    rows->SetFilter("USA74_TAXGROUP = '" + group + "'");
-    rows->SetSort("USA74_CALCORDER DESC");
-    std::vector<std::string> out;
-    for (; !rows->Eof(); rows->MoveNext())
-      out.push_back(NzDecimal(rows->Get(f::kImporto)).ToCStr());
-    return out;
-  };
-  using V = std::vector<std::string>;
-  EXPECT_EQ(taxes("GENERAL"), (V{"24.94", "2", "3.99", "1"}));
-  EXPECT_EQ(taxes("CLOTHING"), (V{"16.13", "1.29", "2.58", "0.65"}));
-  EXPECT_EQ(taxes("GROCERY"), (V{"0", "0", "0", "0"}));
-  EXPECT_EQ(taxes("FREIGHT"), (V{"0.81", "0.06", "0.13", "0.03"}));
+  // Every line's tax is checked end to end in demo_invoice_tax_test.
+  EXPECT_EQ(Taxes("CLOTHING"), (Strings{"16.13", "1.29", "2.58", "0.65"}));
   EXPECT_EQ(engine_->GetTotaleTasse().dec(), D("53.61"));
   // Decimals, area lines and 16 pairs (the untaxed ones too), once each.
   EXPECT_EQ(log().size(), 18u);
@@ -248,8 +258,7 @@ TEST_F(UsTaxCalculation, TexasInvoiceOfTheDemoCompany) {
 
   // On and after 2026-07-01 the city takes 1.25% (a new engine sees the new rate).
   header_->Set("DO11_DATADOC", Variant(Date::FromYmd(2026, 7, 1)));
-  summary_ = testing_support::NewUsa74();
-  document_->Set(DocumentTable::kTaxSummary, summary_);
+  NewSummary();
   engine_ = NewEngine();
   AreaLines("GENERAL", "1000");
   engine_->CalculateTax();
@@ -260,43 +269,27 @@ TEST_F(UsTaxCalculation, TexasInvoiceOfTheDemoCompany) {
 TEST_F(UsTaxCalculation, CaliforniaRoundsUpAndTennesseeDown) {
   header_->Set("DO11_TAXAREA_NV01", Variant("CA-PMS"));
   AreaLines("GENERAL", "1000");
-  auto body = NewDocumentRecordset(DocumentTable::kBody);
-  for (const char* group : {"GENERAL", "CLOTHING", "GENERAL"}) {
-    AppendRow(*body, {});
-    body->Set("DO30_TAXGROUP_NV04", Variant(group));
-    body->Set("DO30_TOTSTAX", Variant(int16_t{9}));
-  }
-  document_->Set(DocumentTable::kBody, body);
+  auto body = Body({"GENERAL", "CLOTHING", "GENERAL"}, Variant(int16_t{9}));
   engine_->CalculateTax();
   engine_->ImpostaTotSTaxRighe();
   EXPECT_EQ(Get("CA-ST", f::kImporto), D("60"));
-  EXPECT_EQ(Get("CA-DI-PMT", f::kImpNotRound), D("5.3625"));  // on 1,000 + 72.50
-  EXPECT_EQ(Get("CA-DI-PMT", f::kImporto), D("5.37"));
-  EXPECT_EQ(Get("CA-DI-PMT", f::kFlgCalcTaxOnTax), 1);
-  EXPECT_EQ(Get("CA-DI-PMT", f::kActualTaxPerc), D("0.537"));
+  // On 1,000 + 72.50 of the others, rounded up.
+  EXPECT_EQ(Outcome("CA-DI-PMT"),
+            "tax 5.37 exact 5.3625 rate 0.537 recalc 1 on-tax 1 tot-flag 1 above 0");
   EXPECT_EQ(engine_->GetTotaleTasse().dec(), D("77.87"));
-  std::vector<std::string> rates;
-  for (body->MoveFirst(); !body->Eof(); body->MoveNext())
-    rates.push_back(NzDecimal(body->Get("DO30_TOTSTAX")).ToCStr());
-  EXPECT_EQ(rates, (std::vector<std::string>{"7.787", "9", "7.787"}));
+  EXPECT_EQ(RowRates(*body), (Strings{"7.787", "9", "7.787"}));
 
   header_->Set("DO11_TAXAREA_NV01", Variant("TN-SYH"));
-  summary_ = testing_support::NewUsa74();
-  document_->Set(DocumentTable::kTaxSummary, summary_);
+  NewSummary();
   AreaLines("GENERAL", "2500");
   AreaLines("CLOTHING", "2499.99");
   engine_->CalculateTax();
-  const auto at = [&](const char* jurisdiction, const char* group) {
-    auto row = summary_->Clone();
-    row->SetFilter(std::string("USA74_TAXJURISDICTION = '") + jurisdiction +
-                   "' AND USA74_TAXGROUP = '" + group + "'");
-    return row;
-  };
-  auto county = at("TN-CO-SYH", "GENERAL");
-  EXPECT_EQ(NzDecimal(county->Get(f::kImporto)), D("36"));  // 1,600 at 2.25%, 900 at 0
+  // 1,600 at 2.25%, 900 at 0.
+  auto county = Rows("USA74_TAXJURISDICTION = 'TN-CO-SYH' AND USA74_TAXGROUP = 'GENERAL'");
+  EXPECT_EQ(NzDecimal(county->Get(f::kImporto)), D("36"));
   EXPECT_EQ(NzDecimal(county->Get(f::kActualTaxPerc)), D("1.44"));
   EXPECT_EQ(NzDecimal(county->Get(f::kFlgCalcTaxAboveMax)), 1);
-  auto state = at("TN-ST", "CLOTHING");
+  auto state = Rows("USA74_TAXJURISDICTION = 'TN-ST' AND USA74_TAXGROUP = 'CLOTHING'");
   EXPECT_EQ(NzDecimal(state->Get(f::kImpNotRound)), D("174.9993"));
   EXPECT_EQ(NzDecimal(state->Get(f::kImporto)), D("174.99"));  // down
   EXPECT_EQ(engine_->GetTotaleTasse().dec(), D("421.99"));     // 175 + 36 + 174.99 + 36
@@ -307,18 +300,10 @@ TEST_F(UsTaxCalculation, GroupRatesTotalsAndFailures) {
   Line("T2", "G", 1, "100", "1.25");
   Line("T3", "O'K", 1, "100", "3");
   AddUsa74Row(*summary_, "T4", "", 1, 0, "100");  // rows without a group have no rate
-  auto body = NewDocumentRecordset(DocumentTable::kBody);
-  for (const char* group : {"G", "O'K", "X", "G"}) {
-    AppendRow(*body, {});
-    body->Set("DO30_TAXGROUP_NV04", Variant(group));
-  }
-  document_->Set(DocumentTable::kBody, body);
+  auto body = Body({"G", "O'K", "X", "G"}, Variant());
   engine_->CalculateTax();
   engine_->ImpostaTotSTaxRighe();
-  std::vector<std::string> rates;
-  for (body->MoveFirst(); !body->Eof(); body->MoveNext())
-    rates.push_back(NzStr(body->Get("DO30_TOTSTAX")));
-  EXPECT_EQ(rates, (std::vector<std::string>{"5.75", "3", "", "5.75"}));
+  EXPECT_EQ(RowRates(*body), (Strings{"5.75", "3", "", "5.75"}));
 
   EXPECT_EQ(engine_->GetTotaleTasse().dec(), D("8.75"));
   summary_->MoveFirst();
@@ -329,16 +314,13 @@ TEST_F(UsTaxCalculation, GroupRatesTotalsAndFailures) {
   document_->Set(DocumentTable::kTaxSummary, nullptr);
   EXPECT_EQ(engine_->GetTotaleTasse().type(), VarType::kInteger);
 
-  Error error = ErrorOf([&] { engine_->CalculateTax(); });
-  EXPECT_EQ(error.number(), err::kObjectNotSet);
-  EXPECT_EQ(error.source(), "CalculateTax:\r\nCLSMG_TARVOLIN");
-  EXPECT_NE(error.description().find("USA74"), std::string::npos);
+  EXPECT_TRUE(Raises([&] { engine_->CalculateTax(); }, err::kObjectNotSet,
+                     "CalculateTax:\r\nCLSMG_TARVOLIN", "USA74"));
   document_->Set(DocumentTable::kTaxSummary, summary_);
   AddUsa74Row(*summary_, "TX-ST", "NEW", 1, 0, "10");
   Sql("DROP TABLE NV05_TAXDETAIL");
-  error = ErrorOf([&] { engine_->CalculateTax(); });
-  EXPECT_EQ(error.number(), err::kDatabaseError);
-  EXPECT_EQ(error.source(), "CalculateTax:\r\nGetTaxDetails:\r\nSqliteConnection");
+  EXPECT_TRUE(Raises([&] { engine_->CalculateTax(); }, err::kDatabaseError,
+                     "CalculateTax:\r\nGetTaxDetails:\r\nSqliteConnection"));
 }
 
 }  // namespace

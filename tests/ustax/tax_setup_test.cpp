@@ -7,23 +7,30 @@ namespace tarvolin {
 namespace {
 
 using testing_support::ErrorOf;
+using testing_support::Raises;
 
 class UsTaxSetup : public testing_support::UsTaxBench {
  protected:
-  // Looks a pair up; the four values land in max_, below_, above_, on_tax_.
-  bool Lookup(CLSMG_TARVOLIN& engine, const std::string& jurisdiction, const std::string& group) {
-    return engine.GetTaxDetails(jurisdiction, group, max_, below_, above_, on_tax_);
+  // Looks a pair up: "found" or "none", then max, below, above and tax on tax by value.
+  std::string Rate(CLSMG_TARVOLIN& engine, const std::string& jurisdiction,
+                   const std::string& group) {
+    std::string out =
+        engine.GetTaxDetails(jurisdiction, group, max_, below_, above_, on_tax_) ? "found" : "none";
+    for (const Variant* value : {&max_, &below_, &above_, &on_tax_}) {
+      out += " " + NzDecimal(*value).ToCStr();
+    }
+    return out;
   }
   void SetDate(int year, int month, int day) {
     header_->Set("DO11_DATADOC", Variant(Date::FromYmd(year, month, day)));
   }
-  void SetArea(const Variant& area) { header_->Set("DO11_TAXAREA_NV01", area); }
+  void SetArea(const char* area) { header_->Set("DO11_TAXAREA_NV01", Variant(area)); }
 
   Variant max_, below_, above_, on_tax_;
 };
 
 TEST_F(UsTaxSetup, RateInForceOnTheDocumentDateIsCachedPerPair) {
-  EXPECT_TRUE(Lookup(*engine_, "TX-CI-MSP", "GENERAL"));
+  EXPECT_EQ(Rate(*engine_, "TX-CI-MSP", "GENERAL"), "found 0 1 0 0");  // not 1.25 of 2026-07-01
   ASSERT_EQ(log().size(), 1u);
   EXPECT_EQ(
       log()[0],
@@ -34,49 +41,48 @@ TEST_F(UsTaxSetup, RateInForceOnTheDocumentDateIsCachedPerPair) {
       "    AND NV05_TAXTYPE IN (0, 2)\r\n    AND NV05_EFFECTIVEDATE <= '20260316'\r\n"
       "ORDER BY\r\n    NV05_EFFECTIVEDATE DESC\r\n    , NV05_TAXTYPE DESC");
   EXPECT_EQ(connection_->options()[0], execute_option::kCommandText);
-  EXPECT_EQ(below_.CDec(), Decimal(1));  // not the 1.25 of 2026-07-01
   EXPECT_EQ(max_.type(), VarType::kDecimal);
-  EXPECT_EQ(on_tax_.CInt(), 0);
-
   // The pair keeps its rate for a document of another date on the same engine.
   SetDate(2026, 8, 1);
-  EXPECT_TRUE(Lookup(*engine_, "TX-CI-MSP", "GENERAL"));
-  EXPECT_EQ(below_.CDec(), Decimal(1));
+  EXPECT_EQ(Rate(*engine_, "TX-CI-MSP", "GENERAL"), "found 0 1 0 0");
   EXPECT_EQ(log().size(), 1u);
-  // A rate dated on the document date is in force (new engine, empty caches).
-  SetDate(2026, 7, 1);
-  auto fresh = NewEngine();
-  EXPECT_TRUE(Lookup(*fresh, "TX-CI-MSP", "GENERAL"));
-  EXPECT_EQ(below_.CDec(), Decimal::Parse("1.25"));
 
-  // Types: 2 beats 0 on the same date; 1 (excise) and 3 (use only) are never read.
-  EXPECT_TRUE(Lookup(*engine_, "CA-ST", "GENERAL"));
-  EXPECT_EQ(below_.CDec(), Decimal(6));
-  EXPECT_TRUE(Lookup(*engine_, "TX-ST", "GENERAL"));
-  EXPECT_EQ(below_.CDec(), Decimal::Parse("6.25"));
-  EXPECT_TRUE(Lookup(*engine_, "CA-DI-PMT", "GENERAL"));
-  EXPECT_EQ(on_tax_.CDec(), Decimal(1));
-  EXPECT_TRUE(Lookup(*engine_, "TN-CO-SYH", "GENERAL"));
-  EXPECT_EQ(max_.CDec(), Decimal(1600));
-  EXPECT_EQ(below_.CDec(), Decimal::Parse("2.25"));
-  EXPECT_EQ(above_.CDec(), Decimal(0));
-  // A rate whose jurisdiction is missing from NV02: no tax on tax.
+  // Each on a new engine (empty caches): the newest rate dated on or before the
+  // document date; type 2 beats 0 on the same date; 1 (excise) and 3 (use only)
+  // are never read; a jurisdiction missing from NV02 has no tax on tax.
   Sql("INSERT INTO NV05_TAXDETAIL (NV05_TAXJURCODE_NV02, NV05_TAXGROUPCODE_NV04, NV05_TAXTYPE,"
       " NV05_EFFECTIVEDATE, NV05_TAXBELOWMAX) VALUES ('ZZ-GONE', 'GENERAL', 0, '2020-01-01', 3)");
-  EXPECT_TRUE(Lookup(*engine_, "ZZ-GONE", "GENERAL"));
-  EXPECT_EQ(on_tax_.type(), VarType::kInteger);
+  const struct {
+    int year, month, day;
+    const char *jurisdiction, *group, *rate;
+  } cases[] = {
+      {2026, 6, 30, "TX-CI-MSP", "GENERAL", "found 0 1 0 0"},
+      {2026, 7, 1, "TX-CI-MSP", "GENERAL", "found 0 1.25 0 0"},
+      {2022, 3, 31, "TX-DI-PEH", "GENERAL", "none 0 0 0 0"},  // not yet in force
+      {2022, 4, 1, "TX-DI-PEH", "GENERAL", "found 0 1 0 0"},
+      {2026, 3, 16, "TX-ST", "GENERAL", "found 0 6.25 0 0"},
+      {2026, 3, 18, "CA-ST", "GENERAL", "found 0 6 0 0"},
+      {2026, 3, 18, "CA-DI-PMT", "GENERAL", "found 0 0.5 0 1"},
+      {2026, 3, 20, "TN-CO-SYH", "GENERAL", "found 1600 2.25 0 0"},
+      {2026, 3, 16, "ZZ-GONE", "GENERAL", "found 0 3 0 0"},
+  };
+  for (const auto& c : cases) {
+    SetDate(c.year, c.month, c.day);
+    EXPECT_EQ(Rate(*NewEngine(), c.jurisdiction, c.group), c.rate)
+        << c.jurisdiction << " " << c.group << " " << c.year << "-" << c.month << "-" << c.day;
+  }
+  EXPECT_EQ(on_tax_.type(), VarType::kInteger);  // ZZ-GONE's
 
   // No rate: False with four Integer zeros, cached like a found one.
+  Rate(*engine_, "CA-ST", "GENERAL");
   const int64_t before = connection_->statements();
-  EXPECT_FALSE(Lookup(*engine_, "TX-CO-PEC", "GROCERY"));
-  EXPECT_FALSE(Lookup(*engine_, "TX-CO-PEC", "GROCERY"));
+  EXPECT_EQ(Rate(*engine_, "TX-CO-PEC", "GROCERY"), "none 0 0 0 0");
+  EXPECT_EQ(Rate(*engine_, "TX-CO-PEC", "GROCERY"), "none 0 0 0 0");
   EXPECT_EQ(connection_->statements(), before + 1);
   for (const Variant* value : {&max_, &below_, &above_, &on_tax_}) {
-    EXPECT_EQ(value->type(), VarType::kInteger);
-    EXPECT_EQ(value->CInt(), 0);
+    EXPECT_EQ(value->Describe(), "Integer 0");
   }
-  const std::string key = "$$TX-CO-PEC$$GROCERY$$";
-  EXPECT_EQ(engine_->DictTaxDetailFound().Item(key).CInt(), 0);
+  EXPECT_EQ(engine_->DictTaxDetailFound().Item("$$TX-CO-PEC$$GROCERY$$").CInt(), 0);
   EXPECT_EQ(engine_->DictTaxDetailFound().Item("$$CA-ST$$GENERAL$$").CInt(), 1);
   for (Dictionary* cache : {&engine_->DictTaxMaxAmountQty(), &engine_->DictTaxBelowMax(),
                             &engine_->DictTaxAboveMax(), &engine_->DictTaxOnTax()}) {
@@ -84,7 +90,7 @@ TEST_F(UsTaxSetup, RateInForceOnTheDocumentDateIsCachedPerPair) {
   }
 
   // A quote in a code stays inside its literal.
-  EXPECT_FALSE(Lookup(*engine_, "O'HARE", "GENERAL"));
+  EXPECT_EQ(Rate(*engine_, "O'HARE", "GENERAL"), "none 0 0 0 0");
   EXPECT_NE(log().back().find("NV05_TAXJURCODE_NV02 = 'O''HARE'\r\n"), std::string::npos);
   EXPECT_TRUE(engine_->DictTaxDetailFound().Exists("$$O'HARE$$GENERAL$$"));
 }
@@ -112,22 +118,22 @@ TEST_F(UsTaxSetup, AreaLinesAreQueriedOnlyWhenTheAreaChanges) {
   EXPECT_EQ(log().size(), 1u);
 
   // A blank area forgets the loaded one but keeps its lines.
-  SetArea(Variant("   "));
+  SetArea("   ");
   EXPECT_FALSE(engine_->ReloadTaxAreaLines());
   EXPECT_EQ(engine_->LoadedTaxArea(), "");
   EXPECT_EQ(engine_->RstTaxAreaLines(), lines);
-  SetArea(Variant("TX-MSP"));
+  SetArea("TX-MSP");
   EXPECT_TRUE(engine_->ReloadTaxAreaLines());
   EXPECT_EQ(log().size(), 2u);
 
   // An area without lines is at end of file, the second time without a query.
-  SetArea(Variant("OUT-STATE"));
+  SetArea("OUT-STATE");
   EXPECT_FALSE(engine_->ReloadTaxAreaLines());
   EXPECT_FALSE(engine_->ReloadTaxAreaLines());
   EXPECT_EQ(log().size(), 3u);
   EXPECT_EQ(engine_->LoadedTaxArea(), "OUT-STATE");
 
-  SetArea(Variant("X'Y"));
+  SetArea("X'Y");
   EXPECT_FALSE(engine_->ReloadTaxAreaLines());
   EXPECT_NE(log().back().find("NV03_TAXAREACODE_NV01 = 'X''Y'\r\n"), std::string::npos);
 }
@@ -180,26 +186,25 @@ TEST_F(UsTaxSetup, ExternalDatabaseAndDescriptions) {
   ASSERT_EQ(log().size(), 2u);  // never cached
   EXPECT_EQ(log()[0], " select top 1 CO60_DATABASE from CO60_CONFVEXNAV ");
   EXPECT_EQ(connection_->options()[0], execute_option::kUnspecified);
-  Sql("DELETE FROM CO60_CONFVEXNAV");
-  EXPECT_EQ(engine_->GetVexNavDb(), "");
 
   connection_->Reset();
   EXPECT_EQ(engine_->GetTaxGroupDescr("GENERAL"), "General merchandise");
-  EXPECT_EQ(engine_->GetTaxJurisdictionDescr("TX-ST"), "Texas state sales tax");
+  EXPECT_EQ(engine_->GetTaxJurisdictionDescr("CA-DI-PMT"), "Port Marisol Transit District");
   ASSERT_EQ(log().size(), 2u);
   EXPECT_EQ(log()[0],
             "SELECT\r\n    ISNULL(NV04_DESCRIPTION, '') AS DESCRIZIONE\r\nFROM\r\n"
             "    NV04_TAXGROUP WITH (NOLOCK)\r\nWHERE\r\n    NV04_CODE = 'GENERAL'\r\n");
   EXPECT_EQ(log()[1],
             "SELECT\r\n    ISNULL(NV02_DESCRIPTION, '') AS DESCRIZIONE\r\nFROM\r\n"
-            "    NV02_TAXJURISDICTION WITH (NOLOCK)\r\nWHERE\r\n    NV02_CODE = 'TX-ST'\r\n");
+            "    NV02_TAXJURISDICTION WITH (NOLOCK)\r\nWHERE\r\n    NV02_CODE = 'CA-DI-PMT'\r\n");
   EXPECT_EQ(engine_->GetTaxGroupDescr("NOPE"), "");
   EXPECT_EQ(engine_->GetTaxGroupDescr("  "), "");  // blank: no query
   EXPECT_EQ(log().size(), 3u);
   EXPECT_EQ(engine_->GetTaxJurisdictionDescr("A'B"), "");
   EXPECT_NE(log().back().find("NV02_CODE = 'A''B'\r\n"), std::string::npos);
   // Failures give "" and never raise.
-  Sql("DROP TABLE NV04_TAXGROUP");
+  Sql("DELETE FROM CO60_CONFVEXNAV; DROP TABLE NV04_TAXGROUP");
+  EXPECT_EQ(engine_->GetVexNavDb(), "");
   EXPECT_EQ(engine_->GetTaxGroupDescr("GENERAL"), "");
   engine_->set_ADOConnection(nullptr);
   EXPECT_EQ(engine_->GetTaxJurisdictionDescr("TX-ST"), "");
@@ -207,40 +212,31 @@ TEST_F(UsTaxSetup, ExternalDatabaseAndDescriptions) {
 
 TEST_F(UsTaxSetup, FailuresRaiseUnderTheProcedureLabel) {
   Sql("DROP TABLE NV05_TAXDETAIL");
-  Error error = ErrorOf([&] { Lookup(*engine_, "TX-ST", "GENERAL"); });
-  EXPECT_EQ(error.number(), err::kDatabaseError);
-  EXPECT_EQ(error.source(), "GetTaxDetails:\r\nSqliteConnection");
-  EXPECT_NE(error.description().find("NV05_TAXDETAIL"), std::string::npos);
+  EXPECT_TRUE(Raises([&] { Rate(*engine_, "TX-ST", "GENERAL"); }, err::kDatabaseError,
+                     "GetTaxDetails:\r\nSqliteConnection", "NV05_TAXDETAIL"));
   EXPECT_EQ(engine_->DictTaxDetailFound().Count(), 0);  // nothing cached
-
   header_->Set("DO11_DATADOC", Variant::Null());
-  error = ErrorOf([&] { Lookup(*engine_, "TX-ST", "GENERAL"); });
-  EXPECT_EQ(error.number(), err::kInvalidUseOfNull);
-  EXPECT_EQ(error.source(), "GetTaxDetails:\r\nCLSMG_TARVOLIN");
-  EXPECT_NE(error.description().find("DO11_DATADOC"), std::string::npos);
+  EXPECT_TRUE(Raises([&] { Rate(*engine_, "TX-ST", "GENERAL"); }, err::kInvalidUseOfNull,
+                     "GetTaxDetails:\r\nCLSMG_TARVOLIN", "DO11_DATADOC"));
 
   // A failed area query keeps the area loaded before, so the next call asks again
   // rather than serving the old area's lines.
   ASSERT_TRUE(engine_->ReloadTaxAreaLines());
-  SetArea(Variant("CA-PMS"));
+  SetArea("CA-PMS");
   Sql("DROP TABLE NV03_TAXAREALINE");
-  error = ErrorOf([&] { engine_->ReloadTaxAreaLines(); });
-  EXPECT_EQ(error.number(), err::kDatabaseError);
-  EXPECT_EQ(error.source(), "ReloadTaxAreaLines:\r\nSqliteConnection");
+  EXPECT_TRUE(Raises([&] { engine_->ReloadTaxAreaLines(); }, err::kDatabaseError,
+                     "ReloadTaxAreaLines:\r\nSqliteConnection"));
   EXPECT_EQ(engine_->LoadedTaxArea(), "TX-MSP");
   const int64_t before = connection_->statements();
   EXPECT_EQ(ErrorOf([&] { engine_->ReloadTaxAreaLines(); }).number(), err::kDatabaseError);
   EXPECT_EQ(connection_->statements(), before + 1);
 
   Sql("DROP TABLE CO60_CONFVEXNAV");
-  error = ErrorOf([&] { engine_->GetVexNavDb(); });
-  EXPECT_EQ(error.number(), err::kDatabaseError);
-  EXPECT_EQ(error.source(), "GetVexNavDb:\r\nSqliteConnection");
-
+  EXPECT_TRUE(Raises([&] { engine_->GetVexNavDb(); }, err::kDatabaseError,
+                     "GetVexNavDb:\r\nSqliteConnection"));
   document_->Set(DocumentTable::kHeader, nullptr);
-  error = ErrorOf([&] { engine_->ReloadTaxAreaLines(); });
-  EXPECT_EQ(error.number(), err::kObjectNotSet);
-  EXPECT_NE(error.description().find("DO11_DOCTESTATA"), std::string::npos);
+  EXPECT_TRUE(
+      Raises([&] { engine_->ReloadTaxAreaLines(); }, err::kObjectNotSet, "", "DO11_DOCTESTATA"));
 }
 
 }  // namespace

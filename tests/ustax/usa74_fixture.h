@@ -1,19 +1,14 @@
 // Test support for the US sales-tax code: an empty tax-summary recordset USA74
 // with the fields the recordset is created with (order, types, sizes,
 // precision and scale), a summary row as the counterparts builder adds it, and
-// an engine over the demo company with a header and a counted connection.
+// an engine on a Texas document.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "db/demo_database.h"
-#include "tarvolin/db/counting_connection.h"
-#include "tarvolin/engine/engine.h"
-#include "tarvolin/host/host_document.h"
+#include "support/documents.h"
+#include "support/errors.h"
 #include "tarvolin/recordset/recordset.h"
 #include "ustax/usa74_fields.h"
 
@@ -75,71 +70,15 @@ inline void AddUsa74Row(Recordset& rs, const std::string& jurisdiction, const st
   rs.Update();
 }
 
-// Counts statements and also keeps the option argument each one was run with.
-class OptionRecordingConnection : public CountingConnection {
- public:
-  using CountingConnection::CountingConnection;
-  std::shared_ptr<Recordset> Execute(std::string_view command_text, int32_t* records_affected,
-                                     int32_t options) override {
-    options_.push_back(options);
-    return CountingConnection::Execute(command_text, records_affected, options);
-  }
-  const std::vector<int32_t>& options() const { return options_; }
-
- private:
-  std::vector<int32_t> options_;
-};
-
-// An engine on a document of company 1 (USD, 2 decimals) dated 2026-03-16 in
-// tax area TX-MSP, over the demo database.
-class UsTaxBench : public ::testing::Test {
+// An engine on a document of company 1 dated 2026-03-16 in tax area TX-MSP,
+// in USD, over the demo database.
+class UsTaxBench : public EngineBench {
  protected:
-  void SetUp() override {
-    connection_ = std::make_shared<OptionRecordingConnection>(
-        std::shared_ptr<Connection>(&demo_.connection(), [](Connection*) {}));
-    company_ = std::make_shared<CurrentCompany>();
-    company_->company_number = 1;
-    company_->currency_code = "USD";
-    company_->currency_decimals = {{"USD", 2}, {"CAD", 2}, {"JPY", 0}};
-    document_ = std::make_shared<HostDocument>(company_);
-    header_ = NewDocumentRecordset(DocumentTable::kHeader);
-    header_->AddNew();
+  UsTaxBench() {
     header_->Set("DO11_DATADOC", Variant(Date::FromYmd(2026, 3, 16)));
     header_->Set("DO11_TAXAREA_NV01", Variant("TX-MSP"));
     header_->Set("DO11_VALUTA_CG08", Variant("USD"));
-    header_->Update();
-    document_->Set(DocumentTable::kHeader, header_);
-    engine_ = NewEngine();
   }
-
-  std::shared_ptr<CLSMG_TARVOLIN> NewEngine() {
-    auto engine =
-        std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
-    engine->set_cc(document_);
-    engine->set_ADOConnection(connection_);
-    return engine;
-  }
-
-  void Sql(const std::string& script) { demo_.connection().ExecuteScript(script); }
-  const std::vector<std::string>& log() const { return connection_->log(); }
-
-  DemoDatabase demo_;
-  std::shared_ptr<OptionRecordingConnection> connection_;
-  std::shared_ptr<CurrentCompany> company_;
-  std::shared_ptr<HostDocument> document_;
-  std::shared_ptr<Recordset> header_;
-  std::shared_ptr<CLSMG_TARVOLIN> engine_;
 };
-
-// The error a call raises; number 0 when it raises none.
-template <class F>
-Error ErrorOf(F&& call) {
-  try {
-    call();
-  } catch (const Error& error) {
-    return error;
-  }
-  return Error(0, "", "");
-}
 
 }  // namespace tarvolin::testing_support
