@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "tarvolin/automation/error.h"
+#include "tarvolin/automation/text.h"
 
 namespace tarvolin {
 namespace {
@@ -30,13 +31,6 @@ std::optional<double> ParseDouble(std::string_view text) {
     return std::nullopt;
   }
   return value;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 // VB prints a Double with up to 15 significant digits, switching to an

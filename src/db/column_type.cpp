@@ -4,15 +4,10 @@
 #include <charconv>
 #include <string>
 
+#include "tarvolin/automation/text.h"
+
 namespace tarvolin {
 namespace {
-
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return out;
-}
 
 int ToInt(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "tarvolin/automation/text.h"
 #include "tarvolin/db/column_type.h"
 #include "tarvolin/db/sqlite_connection.h"
 
@@ -10,15 +11,6 @@ namespace tarvolin {
 namespace embedded {
 extern const char kCompanySchema[];
 }
-
-namespace {
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) ==
-                  std::toupper(static_cast<unsigned char>(y));
-         });
-}
-}  // namespace
 
 const SchemaCatalog& SchemaCatalog::Embedded() {
   static const SchemaCatalog catalog(embedded::kCompanySchema);

@@ -10,6 +10,7 @@
 
 #include "db/landed_cost_functions.h"
 #include "tarvolin/automation/error.h"
+#include "tarvolin/automation/text.h"
 #include "tarvolin/db/column_type.h"
 #include "tarvolin/db/sql_dialect.h"
 
@@ -17,13 +18,6 @@ namespace tarvolin {
 namespace {
 
 constexpr std::string_view kSource = "SqliteConnection";
-
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return out;
-}
 
 // Finalizes a prepared statement on every path.
 struct Statement {

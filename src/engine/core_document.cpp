@@ -1,5 +1,7 @@
 #include "tarvolin/engine/core_document.h"
 
+#include "tarvolin/automation/text.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -14,13 +16,6 @@ constexpr std::string_view kTableNames[kDocumentTableCount] = {
     "CG42_RIGHECONT",     "DO30_RAGGRUPPATE",   "USA74",
     "CG42_COLLEGAMENTI",
 };
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) ==
-                  std::toupper(static_cast<unsigned char>(y));
-         });
-}
 
 }  // namespace
 

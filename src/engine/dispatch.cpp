@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "tarvolin/automation/error.h"
+#include "tarvolin/automation/text.h"
 
 namespace tarvolin {
 
@@ -302,13 +303,6 @@ std::vector<DispatchMember> BuildTable() {
       Member("AnnotazioneSpeseDaziACosto", 32, K::kMethod, {}, T::kNone,
              [](Engine& e, Args&, Variant&) { e.AnnotazioneSpeseDaziACosto(); }),
   };
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](char x, char y) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return lower(x) == lower(y);
-  });
 }
 
 bool Serves(MemberKind member, InvokeKind asked) {

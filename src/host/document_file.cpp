@@ -1,5 +1,6 @@
 #include "tarvolin/host/document_file.h"
 
+#include "tarvolin/automation/text.h"
 #include "tarvolin/engine/value_helpers.h"
 
 #include <unistd.h>
@@ -81,13 +82,6 @@ constexpr std::string_view kStateKeys[] = {"in_use",
                                            "use_reference_dates",
                                            "first_reference_date",
                                            "second_reference_date"};
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) ==
-                  std::toupper(static_cast<unsigned char>(y));
-         });
-}
 
 size_t CodePoints(std::string_view text) {
   size_t n = 0;
