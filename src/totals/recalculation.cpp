@@ -133,9 +133,10 @@ void CLSMG_TARVOLIN::RicalcolaTotaliDaRigheCorpo(bool ImportoNettoScontiPiede,
       Self().OpenCastIva();
     }
 
-    // 11. Totals start from 0.
+    // 11. Totals start from 0. Accumulators 0 and 1 hold the base of the foot
+    // discounts just taken in step 9, not a document total: they stay.
     if (TotaliDocumento) {
-      for (Variant& total : totals) total = kZero;
+      for (size_t i = 2; i < totals.size(); ++i) totals[i] = kZero;
       for (Variant& value : state.running_totals) value = kZero;
     }
 
