@@ -313,6 +313,19 @@ INSERT INTO TV02_PAGAMENTIRATE (TV02_CODICE_TV01, TV02_NUMRATA, TV02_PERC, TV02_
   ('DEP30',    2, 100,   30, 0, 1, NULL),
   ('CARD',     1, 100,   0,  0, 3, NULL);
 
+-- Terms for the payment-terms calculator's own cases: percentages that do not add
+-- up to 100 (the last installment takes the rest) with a stamp on each, and terms
+-- whose installments are not set up yet.
+INSERT INTO TV01_PAGAMENTI (TV01_CODICE, TV01_DESCR, TV01_INDIVA, TV01_SPBOLLI,
+  TV01_SPINCASSO, TV01_IMPFISSO, TV01_INDIMPFISSO) VALUES
+  ('SPLIT5030', '50% on order, the rest at 30 days (set up as 30%)', 0, 1.00, 0, 0, 0),
+  ('NOINST',    'Installments not set up yet',                      0, 0,    0, 0, 0);
+
+INSERT INTO TV02_PAGAMENTIRATE (TV02_CODICE_TV01, TV02_NUMRATA, TV02_PERC, TV02_GIORNI,
+  TV02_FLGFINEMESE, TV02_TIPOEFF, TV02_STIPOEFF) VALUES
+  ('SPLIT5030', 1, 50,    0,  0, 1, NULL),
+  ('SPLIT5030', 2, 30,    30, 0, 9, NULL);
+
 INSERT INTO TV03_AGENTI (TV03_DITTA_CG18, TV03_IDAGENTE, TV03_NOME, TV03_PERCPROV,
   TV03_FLGATTIVO) VALUES
   (1, 101, 'Marisol Ortega',          5.00, 1),
