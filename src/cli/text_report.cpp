@@ -164,6 +164,38 @@ void Totals(HostDocument& document, std::ostream& out) {
   table.Print(out);
 }
 
+void PaymentSchedule(HostDocument& document, std::ostream& out) {
+  out << "\nPayment schedule\n";
+  auto installments = Rows(document, DocumentTable::kSchedule);
+  if (!installments) {
+    out << "  none\n";
+    return;
+  }
+  Table table({{"No.", true},
+               {"Due", false},
+               {"Effect", true},
+               {"Amount", true},
+               {"Tax", true},
+               {"Stamps", true},
+               {"Collection", true},
+               {"In document currency", true},
+               {"Terms", false}});
+  for (; !installments->Eof(); installments->MoveNext()) {
+    const Variant& due = installments->Get("DO79_SCADE_S");
+    table.Add({Exact(installments->Get("DO79_NUMRATA")),
+               due.type() == VarType::kDate ? due.CDate().ToIso() : Exact(due),
+               Exact(installments->Get("DO79_TIPOEFF")), Exact(installments->Get("DO79_IMPEFF_S")),
+               Exact(installments->Get("DO79_IMPEFFIVA")), Exact(installments->Get("DO79_BOLLI")),
+               Exact(installments->Get("DO79_SPINC")),
+               // Null for a document in company currency.
+               installments->Get("DO79_IMPEFFVAL_S").IsNull()
+                   ? ""
+                   : Exact(installments->Get("DO79_IMPEFFVAL_S")),
+               NzStr(installments->Get("DO79_CODPAG_CG62"))});
+  }
+  table.Print(out);
+}
+
 void Messages(HostDocument& document, std::ostream& out) {
   out << "\nMessages\n";
   if (document.messages().empty()) {
@@ -194,6 +226,7 @@ std::string FormatTextReport(HostDocument& document) {
   Body(document, out);
   TaxSummary(document, out);
   Totals(document, out);
+  PaymentSchedule(document, out);
   Messages(document, out);
   return out.str();
 }

@@ -207,18 +207,10 @@ std::shared_ptr<Recordset> CLSMG_TARVOLIN::CopiaRecordset(std::shared_ptr<Record
 
 // ---- Members built by the other subsystems ----
 
-void CLSMG_TARVOLIN::RicalcolaScadenze() { NotInThisBuild("RicalcolaScadenze"); }
-bool CLSMG_TARVOLIN::ScadenzeDiverse(const std::shared_ptr<Recordset>&,
-                                     const std::shared_ptr<Recordset>&) {
-  NotInThisBuild("ScadenzeDiverse");
-}
 void CLSMG_TARVOLIN::ImpostaPrezziPerRigaDaLordo(std::shared_ptr<Recordset>&,
                                                  std::shared_ptr<Recordset>&, const Variant&,
                                                  int16_t, bool) {
   NotInThisBuild("ImpostaPrezziPerRigaDaLordo");
-}
-void CLSMG_TARVOLIN::AddScadenza(std::shared_ptr<Recordset>&, const AddScadenzaArgs&) {
-  NotInThisBuild("AddScadenza");
 }
 void CLSMG_TARVOLIN::CambiaDocCorpoPrezzo1Rel(std::shared_ptr<Recordset>&, const Variant&, bool,
                                               bool) {

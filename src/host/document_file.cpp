@@ -62,6 +62,8 @@ constexpr BoolMember kStateFlags[] = {
     {"row_edit", &DocumentState::row_edit},
     {"payment_substituted", &DocumentState::payment_substituted},
     {"header_agents", &DocumentState::header_agents},
+    {"row_agents", &DocumentState::row_agents},
+    {"type9_never_suspended", &DocumentState::type9_never_suspended},
     {"use_reference_dates", &DocumentState::use_reference_dates},
 };
 constexpr std::string_view kStateKeys[] = {"in_use",
@@ -76,9 +78,12 @@ constexpr std::string_view kStateKeys[] = {"in_use",
                                            "row_edit",
                                            "document_mode",
                                            "hand_entered_installments",
+                                           "installment_table",
                                            "payment_substituted",
                                            "substituted_payment_code",
                                            "header_agents",
+                                           "row_agents",
+                                           "type9_never_suspended",
                                            "use_reference_dates",
                                            "first_reference_date",
                                            "second_reference_date"};
@@ -590,6 +595,8 @@ class Reader {
       } else if (key == "hand_entered_installments") {
         state.hand_entered_installments =
             static_cast<int16_t>(Integer(value, where, -32768, 32767));
+      } else if (key == "installment_table") {
+        state.installment_table = InstallmentTable(value, where);
       } else if (key == "substituted_payment_code") {
         state.substituted_payment_code = Text(value, where);
       } else if (key == "first_reference_date") {
@@ -600,6 +607,24 @@ class Reader {
             value.IsNull() ? Variant::Null() : Variant(DateOf(value, where));
       }
     }
+  }
+
+  // Rows of up to 15 columns; a column not given stays Empty.
+  std::vector<std::array<Variant, 15>> InstallmentTable(const Value& rows,
+                                                        const std::string& where) const {
+    if (!rows.IsArray()) Fail(where, Shown(rows) + " is not an array of installments");
+    std::vector<std::array<Variant, 15>> table;
+    for (size_t r = 0; r < rows.items.size(); ++r) {
+      const Value& row = rows.items[r];
+      const std::string row_where = where + " installment " + std::to_string(r + 1);
+      if (!row.IsArray()) Fail(row_where, Shown(row) + " is not an array of columns");
+      if (row.items.size() > 15) Fail(row_where, "has more than 15 columns");
+      std::array<Variant, 15>& columns = table.emplace_back();
+      for (size_t c = 0; c < row.items.size(); ++c) {
+        columns[c] = Scalar(row.items[c], row_where + " column " + std::to_string(c + 1));
+      }
+    }
+    return table;
   }
 
   void ReadInUse(const Value& object, DocumentState& state) const {
@@ -817,6 +842,24 @@ class Formatter {
     return 0;
   }
 
+  // Each installment up to its last column that is not Empty, so the table reads back the same.
+  void WriteInstallmentTable(const std::vector<std::array<Variant, 15>>& table) {
+    writer_.Key("installment_table");
+    writer_.BeginArray();
+    for (size_t r = 0; r < table.size(); ++r) {
+      const auto& columns = table[r];
+      size_t used = columns.size();
+      while (used > 0 && columns[used - 1].IsEmpty()) --used;
+      writer_.BeginArray(true);
+      for (size_t c = 0; c < used; ++c) {
+        WriteVariant(columns[c], "state.installment_table installment " + std::to_string(r + 1) +
+                                     " column " + std::to_string(c + 1));
+      }
+      writer_.EndArray();
+    }
+    writer_.EndArray();
+  }
+
   void WriteState(HostDocument& document) {
     const DocumentState& state = document.State();
     const auto flag = [&](std::string_view name) {
@@ -850,9 +893,12 @@ class Formatter {
     flag("row_edit");
     NumberMember("document_mode", state.document_mode);
     NumberMember("hand_entered_installments", state.hand_entered_installments);
+    if (!state.installment_table.empty()) WriteInstallmentTable(state.installment_table);
     flag("payment_substituted");
     TextMember("substituted_payment_code", state.substituted_payment_code);
     flag("header_agents");
+    flag("row_agents");
+    flag("type9_never_suspended");
     flag("use_reference_dates");
     WriteDateVariant("first_reference_date", state.first_reference_date);
     WriteDateVariant("second_reference_date", state.second_reference_date);

@@ -6,6 +6,8 @@
 //   CLOTHING 516.00:                               32.25 +  2.58 +  5.16 + 1.29 =  41.28
 //   FREIGHT  85.00 (MISC, not a calculated expense): 5.31 + 0.43 + 0.85 + 0.21 =   6.80
 // Taxable amount 2815.60, tax 225.25, document total and amount to pay 3040.85.
+// Terms NET30: one direct remittance of 3040.85 (tax 225.25) due 30 days after
+// the document date, on 2026-04-22.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -40,13 +42,14 @@ Outcome Recalc(std::vector<std::string> arguments) {
 
 TEST(RecalcCommand, SampleInvoiceReportsTheHandWorkedTotalsAndRegisters) {
   testing_support::DemoDatabase demo;
-  const Outcome report =
-      Recalc({Sample(), "--db", demo.path(), "--no-schedule", "--format", "text"});
+  const Outcome report = Recalc({Sample(), "--db", demo.path(), "--format", "text"});
   ASSERT_EQ(report.code, 0) << report.err;
   EXPECT_EQ(report.err, "");
   for (const char* line :
        {"  Taxable amount  2815.60\n", "  Tax              225.25\n", "  Document total  3040.85\n",
-        "  Amount to pay   3040.85\n", "  FREIGHT   TX-CO-PEC       85.00  0.5000    0.43\n"}) {
+        "  Amount to pay   3040.85\n", "  FREIGHT   TX-CO-PEC       85.00  0.5000    0.43\n",
+        "    1  2026-04-22       1  3040.85  225.25    0.00        0.00                        "
+        "NET30\n"}) {
     EXPECT_NE(report.out.find(line), std::string::npos) << line << " in\n" << report.out;
   }
 
@@ -86,14 +89,6 @@ TEST(RecalcCommand, FailuresExitWithTheirCodeAndWriteNothing) {
   EXPECT_NE(unreadable.err.find("error 31037 in DocumentFile: " + bad + ": no \"recordsets\""),
             std::string::npos)
       << unreadable.err;
-
-  // The payment schedule is not in this build: the recalculation stops there.
-  const Outcome engine = Recalc({Sample(), "--db", demo.path(), "--out", out, "--format", "text"});
-  EXPECT_EQ(engine.code, 1);
-  EXPECT_EQ(engine.out, "");
-  EXPECT_NE(engine.err.find("error 438 in "), std::string::npos) << engine.err;
-  EXPECT_NE(engine.err.find("RicalcolaScadenze"), std::string::npos) << engine.err;
-  EXPECT_FALSE(std::filesystem::exists(out));
 
   const Outcome no_database = Recalc({Sample(), "--db", (demo.dir() / "none.db").string()});
   EXPECT_EQ(no_database.code, 1);

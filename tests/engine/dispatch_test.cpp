@@ -117,8 +117,12 @@ TEST(Dispatch, NamesCountsAndKindsAreChecked) {
   EXPECT_TRUE(Raises([&] { Invoke(engine, "NumRigheModificate", {}, InvokeKind::kPropertyLet); },
                      err::kWrongArgumentCount));
   // Members that are not part of this build say which.
-  EXPECT_TRUE(Raises([&] { Invoke(engine, "RicalcolaScadenze", {}); }, err::kNotSupported, "",
-                     "RicalcolaScadenze"));
+  EXPECT_TRUE(Raises(
+      [&] {
+        Invoke(engine, "CambiaDocCorpoPrezzo2Rel",
+               {Variant(ObjectRef()), Variant(1), Variant(false), Variant(false)});
+      },
+      err::kNotSupported, "", "CambiaDocCorpoPrezzo2Rel"));
 }
 
 TEST(Dispatch, PropertiesRoundTrip) {

@@ -118,14 +118,6 @@ TEST_F(Recalculation, AllFlagsOffStillTaxesAndHandsOverTheTotals) {
 
 TEST_F(Recalculation, MissingCapabilitiesStopTheRecalculationByName) {
   ICLSMG_TARVOLIN& api = *engine_;
-  try {
-    api.RicalcolaTotaliDaRigheCorpo(true, true, true, true, true, true);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kNotSupported);
-    EXPECT_NE(e.description().find("RicalcolaScadenze"), std::string::npos);
-    EXPECT_EQ(e.source().rfind("RicalcolaTotaliDaRigheCorpo:\r\n", 0), 0u);
-  }
   // A calculated expense row (HANDLING is priced from the totals).
   AppendRow(*body_, {});
   body_->Set("DO30_PROGRIGA", Variant(int32_t{3}));

@@ -23,6 +23,8 @@
 
 namespace tarvolin {
 
+class PaymentTermsCalculator;
+
 // The document's recordsets by role, with the table each is typed from.
 enum class DocumentTable {
   kHeader,            // DO11_DOCTESTATA
@@ -84,10 +86,18 @@ struct DocumentState {
   bool grouped_rows = false;
   bool row_edit = false;
   int16_t document_mode = 0;
+  // Installments entered by hand, used when the document has no payment code:
+  // the count, and a table of installments 1..count by column 1..15 (column c
+  // at index c - 1). A count beyond the table is an error when it is read.
   int16_t hand_entered_installments = 0;
+  std::vector<std::array<Variant, 15>> installment_table;
   bool payment_substituted = false;
   std::string substituted_payment_code;
+  // Agent flags: the document has header agents / agents met on the rows.
   bool header_agents = false;
+  bool row_agents = false;
+  // Installments of effect type 9 are never suspended by a document block.
+  bool type9_never_suspended = false;
   bool use_reference_dates = false;
   // Set to 0 by the counterparts builder for some row types; its meaning is the host's.
   Variant counterpart_row_setting;
@@ -99,6 +109,8 @@ struct DocumentState {
   Variant running_totals[10];
   Variant first_reference_date;
   Variant second_reference_date;
+  // The payment-terms calculator; the engine makes it on first use.
+  std::shared_ptr<PaymentTermsCalculator> payment_terms;
 };
 
 // The company the document belongs to, as the host's framework keeps it.

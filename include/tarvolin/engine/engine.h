@@ -241,7 +241,7 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
   const std::vector<int16_t>& ArrSpeseTipoTot() const { return arr_spese_tipo_tot_; }
   const std::vector<int16_t>& ArrSpeseTipoAliq() const { return arr_spese_tipo_aliq_; }
 
-  // ---- Payment schedule ----
+  // ---- Payment schedule (src/schedule/) ----
   // True when the rebuilt schedule differs from the old one in what matters.
   bool ScadenzeDiverse(const std::shared_ptr<Recordset>& old_schedule,
                        const std::shared_ptr<Recordset>& new_schedule);
