@@ -91,6 +91,7 @@ std::shared_ptr<HostDocument> Invoice(int rows) {
   header->Set("DO11_NUMDOC", Variant(int32_t{9001}));
   header->Set("DO11_DATADOC", Variant(Date::FromYmd(2026, 3, 23)));
   header->Set("DO11_TIPODOC", Variant(int16_t{1}));
+  header->Set("DO11_INDTIPOCODCF", Variant(int16_t{1}));
   header->Set("DO11_TIPOCF_CG44", Variant(int16_t{0}));
   header->Set("DO11_CLIFOR_CG44", Variant(int32_t{1001}));
   header->Set("DO11_VALUTA_CG08", Variant("USD"));
@@ -183,8 +184,8 @@ void BM_Recalculate(benchmark::State& state) {
   api.set_ADOConnection(connection);
   api.set_ADOConnectionString("company.db");
   const auto recalculate = [&] {
-    // The payment schedule is not part of this build.
-    api.RicalcolaTotaliDaRigheCorpo(true, true, true, /*Scadenze=*/false, true, true);
+    // Every flag on, as a host recalculates before saving.
+    api.RicalcolaTotaliDaRigheCorpo(true, true, true, true, true, true);
   };
   recalculate();  // warm: tax area, rates, descriptions and currencies cached
 
