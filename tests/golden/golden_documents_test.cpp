@@ -307,29 +307,29 @@ class GoldenDocument : public ::testing::TestWithParam<std::string> {
 TEST_P(GoldenDocument, RecalculatesToTheHandWorkedFigures) {
   const fs::path document = Folder() / (GetParam() + ".json");
   ASSERT_TRUE(fs::exists(document)) << document;
-  const json::Value spec =
+  const json::Value expectations =
       ParseJson(ReadText(Folder() / (GetParam() + ".expect.json")), GetParam() + ".expect.json");
-  ASSERT_TRUE(spec.IsObject());
-  for (const auto& [key, value] : spec.members) {
+  ASSERT_TRUE(expectations.IsObject());
+  for (const auto& [key, value] : expectations.members) {
     EXPECT_TRUE(key == "about" || key == "arguments" || key == "worked" || key == "expect" ||
                 key == "exit" || key == "error" || key == "twice")
         << GetParam() << ": unknown key " << key;
   }
-  const json::Value* worked = spec.Find("worked");
+  const json::Value* worked = expectations.Find("worked");
   EXPECT_TRUE(worked != nullptr && worked->IsArray() && !worked->items.empty())
       << GetParam() << ": no hand working";
   std::vector<std::string> arguments;
-  if (const json::Value* list = spec.Find("arguments")) {
+  if (const json::Value* list = expectations.Find("arguments")) {
     for (const auto& item : list->items) arguments.push_back(item.text);
   }
-  const json::Value* exit = spec.Find("exit");
+  const json::Value* exit = expectations.Find("exit");
   const int expected_exit = exit ? std::stoi(exit->text) : 0;
 
   const std::string out = (demo_.dir() / "out.json").string();
   const Run run = Recalc(document.string(), out, arguments);
   ASSERT_EQ(run.code, expected_exit) << GetParam() << ": " << run.err;
   if (expected_exit != 0) {
-    const json::Value* error = spec.Find("error");
+    const json::Value* error = expectations.Find("error");
     ASSERT_NE(error, nullptr) << GetParam() << ": a failing document names its error";
     for (const json::Value& part : error->IsArray() ? error->items : std::vector{*error}) {
       EXPECT_NE(run.err.find(part.text), std::string::npos)
@@ -341,7 +341,7 @@ TEST_P(GoldenDocument, RecalculatesToTheHandWorkedFigures) {
   std::vector<Written> results;
   if (expected_exit == 0) {
     results.push_back({ReadDocumentFile(out), ParseJson(ReadText(out), out)});
-    const json::Value* twice = spec.Find("twice");
+    const json::Value* twice = expectations.Find("twice");
     if (twice != nullptr && twice->boolean) {
       const std::string again = (demo_.dir() / "again.json").string();
       const Run second = Recalc(out, again, arguments);
@@ -353,7 +353,7 @@ TEST_P(GoldenDocument, RecalculatesToTheHandWorkedFigures) {
           << GetParam() << ": the second run changed " << where;
     }
   }
-  const json::Value* expect = spec.Find("expect");
+  const json::Value* expect = expectations.Find("expect");
   ASSERT_NE(expect, nullptr) << GetParam() << ": no \"expect\"";
   for (const auto& [key, expected] : expect->members) {
     if (key.starts_with("db:")) {
