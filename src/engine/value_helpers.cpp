@@ -40,4 +40,10 @@ std::string SqlQuoted(std::string_view value) {
   return out;
 }
 
+bool WriteIfChanged(Recordset& rs, std::string_view field, const Variant& value) {
+  if (NzDec(rs.Get(field)) == NzDec(value)) return false;
+  rs.Set(field, value);
+  return true;
+}
+
 }  // namespace tarvolin

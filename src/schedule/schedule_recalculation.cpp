@@ -98,11 +98,6 @@ struct ExpenseTotals {
   Variant collection_currency = Variant(int16_t{0});
 };
 
-// Writes value when it differs from what the field holds (through NzDec).
-void WriteIfDifferent(Recordset& totals, std::string_view field, const Variant& value) {
-  if (NzDecimal(totals.Get(field)) != NzDecimal(value)) totals.Set(field, value);
-}
-
 }  // namespace
 
 void CLSMG_TARVOLIN::RicalcolaScadenze() {
@@ -477,19 +472,19 @@ void CLSMG_TARVOLIN::RicalcolaScadenze() {
   // 15. The document's stamp and collection-expense totals follow the installments.
   if (!guard([&] {
         if (company_currency) {
-          WriteIfDifferent(*totals, "DO13_TOTSPBOLLI", expenses.stamps);
+          WriteIfChanged(*totals, "DO13_TOTSPBOLLI", expenses.stamps);
           if (!totals->Get("DO13_TOTSPBOLLI_VAL").IsNull()) {
             totals->Set("DO13_TOTSPBOLLI_VAL", Variant::Null());
           }
-          WriteIfDifferent(*totals, "DO13_TOTSPINC", expenses.collection);
+          WriteIfChanged(*totals, "DO13_TOTSPINC", expenses.collection);
           if (!totals->Get("DO13_TOTSPINC_VAL").IsNull()) {
             totals->Set("DO13_TOTSPINC_VAL", Variant::Null());
           }
         } else {
-          WriteIfDifferent(*totals, "DO13_TOTSPBOLLI_VAL", expenses.stamps_currency);
-          WriteIfDifferent(*totals, "DO13_TOTSPBOLLI", expenses.stamps);
-          WriteIfDifferent(*totals, "DO13_TOTSPINC_VAL", expenses.collection_currency);
-          WriteIfDifferent(*totals, "DO13_TOTSPINC", expenses.collection);
+          WriteIfChanged(*totals, "DO13_TOTSPBOLLI_VAL", expenses.stamps_currency);
+          WriteIfChanged(*totals, "DO13_TOTSPBOLLI", expenses.stamps);
+          WriteIfChanged(*totals, "DO13_TOTSPINC_VAL", expenses.collection_currency);
+          WriteIfChanged(*totals, "DO13_TOTSPINC", expenses.collection);
         }
       })) {
     return;

@@ -13,12 +13,6 @@ const Variant kZero(int16_t{0});
 bool IsZero(const Variant& value) { return NzDec(value) == kZero; }
 
 // Writes value when it differs from the stored one (compared as numbers).
-bool WriteIfChanged(Recordset& rs, std::string_view field, const Variant& value) {
-  if (NzDec(rs.Get(field)) == NzDec(value)) return false;
-  rs.Set(field, value);
-  return true;
-}
-
 // A document-currency twin: Null in a company-currency document, else
 // written when changed.
 bool WriteValTwin(Recordset& rs, std::string_view field, const Variant& value,

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tarvolin/automation/variant.h"
+#include "tarvolin/recordset/recordset.h"
 
 namespace tarvolin {
 
@@ -18,6 +19,10 @@ std::string NzStr(const Variant& Valore);
 Variant NzDec(const Variant& Valore);
 // The same as a Decimal (the Integer 0 as Decimal 0), for arithmetic.
 Decimal NzDecimal(const Variant& Valore);
+
+// Writes value into the current row's field only when it differs from what
+// the field holds, both read through NzDec; returns whether it wrote.
+bool WriteIfChanged(Recordset& rs, std::string_view field, const Variant& value);
 
 // Text with every "'" doubled, for a value put between quotes in a statement
 // or a filter criterion: a quote in a code can never end the literal.
