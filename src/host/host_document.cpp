@@ -200,9 +200,19 @@ int32_t HostDocument::MessageBox(std::string_view text, std::string_view title, 
 
 int HostDocument::Ask(std::string_view procedure, int32_t, std::string_view, int32_t,
                       const Error& error) {
+  // Nobody mends anything between two retries here: the same error asked
+  // again and again is retried a few times, then the procedure is left.
+  int answer = error_answer_;
+  if (answer == ErrorService::kRetry) {
+    const bool again = !asked_errors_.empty() && asked_errors_.back().procedure == procedure &&
+                       asked_errors_.back().number == error.number() &&
+                       asked_errors_.back().description == error.description();
+    consecutive_retries_ = again ? consecutive_retries_ + 1 : 1;
+    if (consecutive_retries_ > kMaxRetries) answer = kLeave;
+  }
   asked_errors_.push_back(
-      {std::string(procedure), error.number(), error.source(), error.description(), error_answer_});
-  return error_answer_;
+      {std::string(procedure), error.number(), error.source(), error.description(), answer});
+  return answer;
 }
 
 std::string HostSession::CatalogueText(int32_t number, const VariantArray& parameters) {

@@ -98,403 +98,507 @@ struct ExpenseTotals {
   Variant collection_currency = Variant(int16_t{0});
 };
 
+// The rebuild as a method object: the procedure's values are members, each
+// step a method, and every statement runs on its own under the error
+// service's answers (retry it, go on after it, or leave). A step returns
+// false when the procedure ends there: the service said leave, or the
+// document has no schedule to rebuild. A condition whose statement failed and
+// was passed over counts as not met.
+class ScheduleRebuild {
+ public:
+  ScheduleRebuild(CLSMG_TARVOLIN& engine, CoreDocument& document)
+      : engine_(engine),
+        document_(document),
+        recordsets_(document.Recordsets()),
+        state_(document.State()),
+        run_(document.Dialogue().Errors(), kProcedure) {}
+
+  void Run() {
+    if (!ReadHeader() || !ReadAccount() || !ReadBank() || !ReferenceAgent() || !EmptySchedule() ||
+        !ReadCurrency() || !ReadSuspension() || !ReadPaymentCode()) {
+      return;
+    }
+    if (!(payment_code_.empty() ? FromHandEntered() : FromCalculator())) return;
+    if (!WriteExpenseTotals()) return;
+    run_([&] {
+      auto schedule = recordsets_.Get(DocumentTable::kSchedule);
+      if (schedule && schedule->RecordCount() > 0) schedule->MoveFirst();
+    });
+  }
+
+ private:
+  // The object a statement works on; a missing one fails the statement (91)
+  // rather than the process.
+  template <class T>
+  static T& Use(const std::shared_ptr<T>& object, std::string_view what) {
+    if (!object) Raise(err::kObjectNotSet, kProcedure, what);
+    return *object;
+  }
+  PaymentTermsCalculator& Calculator() { return Use(calculator_, "no payment-terms calculator"); }
+  Connection& Database() { return Use(engine_.ADOConnection(), "ADOConnection is not set"); }
+
+  // A header and totals record and a document date.
+  bool ReadHeader() {
+    bool usable = false;
+    if (!run_([&] {
+          header_ = recordsets_.Get(DocumentTable::kHeader);
+          totals_ = recordsets_.Get(DocumentTable::kTotals);
+          usable = HasCurrentRecord(header_) && HasCurrentRecord(totals_);
+        })) {
+      return false;
+    }
+    if (!usable) return false;
+    bool dated = false;
+    if (!run_([&] { dated = !NzStr(Use(header_, "no header").Get("DO11_DATADOC")).empty(); })) {
+      return false;
+    }
+    return dated;
+  }
+
+  // The account the installments belong to: the party, or the account of a
+  // document without one.
+  bool ReadAccount() {
+    Variant party_kind;
+    if (!run_([&] { party_kind = NzDec(header_->Get("DO11_INDTIPOCODCF")); })) return false;
+    if (Is(party_kind, 1) || Is(party_kind, 2)) {
+      bool no_code = false;
+      if (!run_([&] { no_code = Is(header_->Get("DO11_CLIFOR_CG44"), 0); })) return false;
+      if (no_code) return false;
+      return run_([&] { args_.IndConto = NzDec(header_->Get("DO11_TIPOCF_CG44")).CInt(); });
+    }
+    if (!Is(party_kind, 0)) return true;
+    args_.DocumentoIntraOrNoClienteFornitore = true;
+    std::shared_ptr<Recordset> counterpart, account;
+    bool usable = false;
+    if (!run_([&] {
+          counterpart = recordsets_.Get(DocumentTable::kCounterpart);
+          usable = HasCurrentRecord(counterpart);
+        })) {
+      return false;
+    }
+    if (!usable) return false;
+    if (!run_([&] { args_.CodiceConto = NzStr(counterpart->Get("DO23_CONTOPAR")); })) return false;
+    if (args_.CodiceConto.empty()) return false;
+    if (!run_.Each(
+            [&] {
+              account = Database().Execute(
+                  " SELECT    CG24_INDATTPASSPOR FROM    CG24_TABPDC WITH (NOLOCK) WHERE    "
+                  "CG24_GRUPPO_CG10 = " +
+                  document_.Company()->accounts_group + " AND    CG24_CONTO = '" +
+                  SqlQuoted(args_.CodiceConto) + "'");
+            },
+            [&] {
+              args_.IndConto = -1;
+              if (Use(account, "no account result").Eof()) return;
+              const Variant side = NzDec(account->Get("CG24_INDATTPASSPOR"));
+              if (Is(side, 1)) args_.IndConto = 2;
+              if (Is(side, 2)) args_.IndConto = 3;
+            },
+            [&] { Use(account, "no account result").Close(); })) {
+      return false;
+    }
+    return args_.IndConto != -1;
+  }
+
+  // The presentation bank of the document's bank progressive.
+  bool ReadBank() {
+    args_.BancaPresentazione = Variant::Null();
+    args_.AgenziaPresentazione = Variant::Null();
+    Variant progressive;
+    if (!run_([&] { progressive = header_->Get("DO11_PROGR_EF08"); })) return false;
+    args_.ProgressivoBanca = progressive;
+    if (Is(progressive, 0)) return true;
+    std::shared_ptr<Recordset> banks;
+    return run_.Each(
+        [&] {
+          banks = Database().Execute(
+              " SELECT    EF08_BANCA_CG12,    EF08_CABCONTO_CG13,    EF08_CABBONIF_CG13 FROM    "
+              "EF08_BANCHE WITH (NOLOCK) WHERE    EF08_DITTA_CG18 = " +
+              std::to_string(document_.CompanyNumber()) +
+              " AND    EF08_PROGR = " + NzDec(progressive).CStr());
+        },
+        [&] {
+          if (Use(banks, "no bank result").Eof()) return;
+          args_.BancaPresentazione = banks->Get("EF08_BANCA_CG12");
+          args_.AgenziaPresentazione = Is(header_->Get("DO11_TIPOCF_CG44"), 1)
+                                           ? NzDec(banks->Get("EF08_CABBONIF_CG13"))
+                                           : NzDec(banks->Get("EF08_CABCONTO_CG13"));
+        },
+        [&] { Use(banks, "no bank result").Close(); });
+  }
+
+  // The agent of reference: the header agent flagged as such when the rows
+  // have it, the only header agent, else the first row or header agent.
+  bool ReferenceAgent() {
+    const bool header_flag = state_.header_agents;
+    const bool row_flag = state_.row_agents;
+    Variant agent = Variant(int16_t{0});
+    std::shared_ptr<Recordset> header_agents, row_agents;
+    if (header_flag && !run_([&] {
+          header_agents = SortedClone(recordsets_.Get(DocumentTable::kHeaderAgents));
+        })) {
+      return false;
+    }
+    if (row_flag &&
+        !run_([&] { row_agents = SortedClone(recordsets_.Get(DocumentTable::kAgents)); })) {
+      return false;
+    }
+    if (header_flag && row_flag) {
+      bool flagged = false;
+      if (!run_([&] {
+            Use(header_agents, "no header agents").SetFilter("DO29_FLGAGERIFER = 1");
+            flagged = header_agents->RecordCount() > 0;
+          })) {
+        return false;
+      }
+      if (flagged) {
+        if (!run_([&] {
+              const Variant reference = NzDec(header_agents->Get("DO29_IDAGENTE_MG17"));
+              Use(row_agents, "no row agents")
+                  .SetFilter("DO21_IDAGENTE_MG17 = " + reference.CStr());
+              if (row_agents->RecordCount() > 0) agent = reference;
+            })) {
+          return false;
+        }
+      } else if (!run_.Each([&] { Use(header_agents, "no header agents").ClearFilter(); },
+                            [&] {
+                              if (header_agents->RecordCount() == 1) {
+                                agent = NzDec(header_agents->Get("DO29_IDAGENTE_MG17"));
+                              }
+                            })) {
+        return false;
+      }
+    }
+    const auto first_of = [&](const std::shared_ptr<Recordset>& agents, const char* field) {
+      return run_([&] {
+        if (Use(agents, "no agents").RecordCount() == 0) return;
+        agents->MoveFirst();
+        const Variant first = NzDec(agents->Get(field));
+        if (NzDecimal(first) > Decimal(0)) agent = first;
+      });
+    };
+    if (row_flag && Is(agent, 0) && !first_of(row_agents, "DO21_IDAGENTE_MG17")) return false;
+    if (header_flag && Is(agent, 0) && !first_of(header_agents, "DO29_IDAGENTE_MG17")) {
+      return false;
+    }
+    args_.CodiceAgente = NzDecimal(agent) > Decimal(0) ? agent.CStr() : "";
+    return true;
+  }
+
+  // The old installments go; the new ones are added through this clone.
+  bool EmptySchedule() {
+    if (!run_([&] {
+          schedule_ =
+              Use(recordsets_.Get(DocumentTable::kSchedule), "the document has no payment schedule")
+                  .Clone();
+        })) {
+      return false;
+    }
+    // As many deletions as there are rows: a row that cannot be deleted (and
+    // is passed over) must not keep the loop going.
+    int32_t rows = 0;
+    if (!run_([&] { rows = Use(schedule_, "no schedule").RecordCount(); })) return false;
+    for (; rows > 0; --rows) {
+      if (!run_.Each([&] { schedule_->MoveFirst(); }, [&] { schedule_->Delete(); })) return false;
+    }
+    return true;
+  }
+
+  // The currency of the installments and its rate.
+  bool ReadCurrency() {
+    return run_([&] {
+      company_currency_ = document_.NoConversion();
+      if (company_currency_) {
+        args_.CodiceValuta = document_.Services().CompanyCurrencyCode();
+        rate_ = Variant(int16_t{0});
+      } else {
+        args_.CodiceValuta = NzStr(header_->Get("DO11_VALUTA_CG08"));
+        rate_ = NzDec(header_->Get("DO11_CAMBIO"));
+      }
+    });
+  }
+
+  // A document block may suspend the installments.
+  bool ReadSuspension() {
+    bool managed = false;
+    if (!run_([&] { managed = Is(document_.DocumentSetting("FLGGESBLOCCHI"), 1); })) return false;
+    if (!managed) return true;
+    std::string statement;
+    if (!run_([&] {
+          if (state_.document_mode == 2) {
+            const std::string cause = NzStr(document_.DocumentSetting("CAUSBLOCCO"));
+            if (Is(document_.DocumentSetting("FLGBLOCCATO"), 1) && !cause.empty()) {
+              statement =
+                  " SELECT    1 FROM    MG3K_DOCBLOCCHI WITH (NOLOCK) WHERE    "
+                  "MG3K_CODBLOCCO = '" +
+                  SqlQuoted(cause) + "' AND    MG3K_FLGSOSPSCAD = 1";
+            }
+          } else {
+            statement =
+                " SELECT    1 FROM    DO66_DOCTESTABLOCCHI WITH (NOLOCK) WHERE    "
+                "DO66_DITTA_CG18 = " +
+                std::to_string(document_.CompanyNumber()) + " AND    DO66_NUMREG_CO99 = '" +
+                SqlQuoted(NzStr(header_->Get("DO11_NUMREG_CO99"))) +
+                "' AND    DO66_FLGBLOCCATO = 1 AND    DO66_FLGSOSPSCAD = 1";
+          }
+        })) {
+      return false;
+    }
+    if (statement.empty()) return true;
+    std::shared_ptr<Recordset> blocks;
+    return run_.Each([&] { blocks = Database().Execute(statement); },
+                     [&] { suspended_ = !Use(blocks, "no block result").Eof(); },
+                     [&] { Use(blocks, "no block result").Close(); });
+  }
+
+  bool ReadPaymentCode() {
+    const Variant zero(int16_t{0});
+    args_.ImportoAbbuono = args_.ImportoAcconto = args_.ImportoPagato = zero;
+    args_.ImportoScontoIncondEuro = args_.ImportoScontoIncondValuta = zero;
+    args_.ImportoOmaggiNoRivEuro = args_.ImportoOmaggiNoRivValuta = zero;
+    args_.TipoMerce = zero;
+    return run_([&] { payment_code_ = NzStr(header_->Get("DO11_CODPAG_CG62")); });
+  }
+
+  // The document's calculator, made the first time, given the document.
+  bool GiveCalculatorTheDocument() {
+    if (!run_([&] {
+          calculator_ = state_.payment_terms;
+          if (calculator_) return;
+          calculator_ = MakePaymentTermsCalculator();
+          state_.payment_terms = calculator_;
+          calculator_->connection = engine_.ADOConnection();
+          calculator_->connection_string = engine_.ADOConnectionString();
+          calculator_->company = document_.Company();
+        })) {
+      return false;
+    }
+    const Variant zero(int16_t{0});
+    const Variant document_side = company_currency_ ? Variant() : zero;
+    const auto inputs = [&]() -> PaymentTermsInputs& { return Calculator().inputs; };
+    return run_.Each(
+        [&] { inputs().party_type = NzDec(header_->Get("DO11_TIPOCF_CG44")); },
+        [&] { inputs().party_code = NzDec(header_->Get("DO11_CLIFOR_CG44")); },
+        [&] { inputs().option = false; }, [&] { inputs().payment_code = payment_code_; },
+        [&] { inputs().currency = args_.CodiceValuta; }, [&] { inputs().exchange_rate = rate_; },
+        [&] { inputs().document_date = NzStr(header_->Get("DO11_DATADOC")); },
+        [&] { inputs().payment_start_date = NzStr(header_->Get("DO11_DATAINIZIOPAG")); },
+        [&] {
+          const Variant type = NzDec(header_->Get("DO11_TIPODOC"));
+          const Variant subtype = NzDec(header_->Get("DO11_STIPODOC"));
+          if (Is(type, 3) && (Is(subtype, 1) || Is(subtype, 2)) && state_.use_reference_dates) {
+            inputs().first_reference_date = Variant(state_.first_reference_date.CDate());
+          }
+        },
+        [&] {
+          if (state_.use_reference_dates) {
+            inputs().second_reference_date = Variant(state_.second_reference_date.CDate());
+          }
+        },
+        [&] { inputs().stamps_flag = NzStr(header_->Get("DO11_FLGSPBOLLI")); },
+        [&] { inputs().collection_flag = NzStr(header_->Get("DO11_FLGSPINCAS")); },
+        [&] { inputs().no_staggering = Is(header_->Get("DO11_FLGPAGNOSCAG"), 1); },
+        [&] {
+          const Variant fixed = NzDec(header_->Get("DO11_IMPORPAGFIX"));
+          (company_currency_ ? inputs().fixed_amount.company : inputs().fixed_amount.document) =
+              fixed;
+        },
+        [&] {
+          const Variant mode = NzDec(header_->Get("DO11_INDIMPORFIX"));
+          if (Is(mode, 0) || Is(mode, 1) || Is(mode, 2)) inputs().fixed_amount_mode = mode;
+        },
+        [&] { inputs().numeric = zero; },
+        [&] {
+          inputs().first_amounts = {zero, document_side};
+        },
+        [&] {
+          inputs().taxable = {
+              NzDec(totals_->Get("DO13_TOTIMPONIBILE")),
+              company_currency_ ? Variant() : NzDec(totals_->Get("DO13_TOTIMPONIBILE_VAL"))};
+        },
+        [&] {
+          if (args_.DocumentoIntraOrNoClienteFornitore) {
+            inputs().tax = {zero, document_side};
+          } else {
+            inputs().tax = {NzDec(totals_->Get("DO13_TOTIVA")),
+                            company_currency_ ? Variant() : NzDec(totals_->Get("DO13_TOTIVA_VAL"))};
+          }
+        },
+        [&] {
+          inputs().further_amounts_1 = {zero, document_side};
+        },
+        [&] {
+          inputs().further_amounts_2 = {zero, document_side};
+        });
+  }
+
+  // The installments the calculator gives for the payment terms.
+  bool FromCalculator() {
+    if (!GiveCalculatorTheDocument()) return false;
+    int32_t result = 0;
+    if (!run_.Each(
+            [&] {
+              int32_t mode = 2;
+              Calculator().Calculate(mode);
+            },
+            [&] { result = Calculator().result_code; })) {
+      return false;
+    }
+    if (result != 0) {
+      // Told to the user; the schedule stays empty.
+      run_([&] { TellCalculatorFailure(result); });
+      return false;
+    }
+    std::string used;
+    if (!run_([&] { used = NzStr(Variant(Calculator().payment_code)); })) return false;
+    if (!used.empty() && used != payment_code_) {
+      if (!run_.Each([&] { state_.payment_substituted = true; },
+                     [&] { state_.substituted_payment_code = used; },
+                     [&] { args_.CondizioneDiPagamento = state_.substituted_payment_code; })) {
+        return false;
+      }
+    } else if (!run_.Each([&] { state_.payment_substituted = false; },
+                          [&] { state_.substituted_payment_code.clear(); },
+                          [&] { args_.CondizioneDiPagamento = payment_code_; })) {
+      return false;
+    }
+    size_t count = 0;
+    if (!run_([&] {
+          count = Calculator().installments.size();
+          args_.TotaleRate = static_cast<int16_t>(count);
+        })) {
+      return false;
+    }
+    // Indexed, not iterated: the error service may correct the calculator's
+    // installments before a retry.
+    for (size_t i = 0; i < count; ++i) {
+      if (!run_([&] { AddCalculatorInstallment(Calculator().installments.at(i)); })) return false;
+    }
+    return run_.Each(
+        [&] { expenses_.stamps = Calculator().total_stamps.company; },
+        [&] { expenses_.stamps_currency = Calculator().total_stamps.document; },
+        [&] { expenses_.collection = Calculator().total_collection_expenses.company; },
+        [&] { expenses_.collection_currency = Calculator().total_collection_expenses.document; });
+  }
+
+  void TellCalculatorFailure(int32_t result) {
+    const auto* found =
+        std::find_if(std::begin(kFailures), std::end(kFailures),
+                     [&](const FailureText& failure) { return failure.code == result; });
+    const FailureText& failure = found != std::end(kFailures) ? *found : kGenericFailure;
+    document_.Dialogue().MessageBox(
+        engine_.GetTestoMessaggio("Errore nel calcolo delle scadenze", 67598, Variant()) + "\r" +
+            engine_.GetTestoMessaggio(failure.text, failure.number, Variant()),
+        kProcedure, kInformationStyle);
+  }
+
+  // One AddScadenza call with its arguments: one statement.
+  void AddCalculatorInstallment(const PaymentInstallment& item) {
+    args_.TipoEffetto = item.effect_type.CInt();
+    args_.SottoTipoEffetto = NzStr(item.effect_subtype);
+    args_.DataScadenza = item.due_date.CDate();
+    args_.ImportoScadenzaEuro = item.amount.company - item.withholding.company;
+    args_.ImportoScadenzaValuta = item.amount.document - item.withholding.document;
+    args_.ImportoIvaEuro = item.tax.company;
+    args_.ImportoIvaValuta = item.tax.document;
+    args_.ImportoRitenutaEuro = item.withholding.company;
+    args_.ImportoRitenutaValuta = item.withholding.document;
+    args_.BolliEuro = item.stamps.company;
+    args_.BolliValuta = item.stamps.document;
+    args_.SpeseIncassoEuro = item.collection_expenses.company;
+    args_.SpeseIncassoValuta = item.collection_expenses.document;
+    args_.ScadenzaSospesa =
+        args_.TipoEffetto == 1 || (args_.TipoEffetto == 9 && state_.type9_never_suspended)
+            ? false
+            : suspended_;
+    args_.DataDecorrenza = item.interest_start_date;
+    engine_.AddScadenza(schedule_, args_);
+  }
+
+  // The installments entered by hand (no payment code).
+  bool FromHandEntered() {
+    const Variant zero(int16_t{0});
+    args_.TotaleRate = state_.hand_entered_installments;
+    args_.ImportoRitenutaEuro = args_.ImportoRitenutaValuta = zero;
+    for (int16_t i = 1; i <= state_.hand_entered_installments; ++i) {
+      const auto column = [&](int c) -> const Variant& {
+        if (static_cast<size_t>(i) > state_.installment_table.size()) {
+          Raise(err::kSubscriptOutOfRange, kProcedure,
+                "hand-entered installment " + std::to_string(i) + " is not in the table of " +
+                    std::to_string(state_.installment_table.size()));
+        }
+        return state_.installment_table[static_cast<size_t>(i) - 1][static_cast<size_t>(c) - 1];
+      };
+      const auto add = [&](Variant& total, int c) {
+        return [&total, &column, c] { total = total + column(c); };
+      };
+      if (!run_([&] {
+            args_.TipoEffetto = column(1).CInt();
+            args_.SottoTipoEffetto = column(2).CStr();
+            args_.DataScadenza = column(3).CDate();
+            args_.ImportoScadenzaEuro = column(4);
+            args_.ImportoScadenzaValuta = column(8);
+            args_.ImportoIvaEuro = column(5);
+            args_.ImportoIvaValuta = column(9);
+            args_.BolliEuro = column(6);
+            args_.BolliValuta = column(10);
+            args_.SpeseIncassoEuro = column(7);
+            args_.SpeseIncassoValuta = column(11);
+            args_.CondizioneDiPagamento = column(12).CStr();
+            args_.ScadenzaSospesa = Is(column(1), 1) ? false : suspended_;
+            args_.DataDecorrenza = column(13);
+            engine_.AddScadenza(schedule_, args_);
+          }) ||
+          !run_.Each(add(expenses_.stamps, 6), add(expenses_.stamps_currency, 10),
+                     add(expenses_.collection, 7), add(expenses_.collection_currency, 11),
+                     add(expenses_.stamps, 14), add(expenses_.stamps_currency, 15))) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // The document's stamp and collection-expense totals follow the installments.
+  bool WriteExpenseTotals() {
+    const auto write = [&](const char* field, const Variant& value) {
+      return [this, field, &value] { WriteIfChanged(*totals_, field, value); };
+    };
+    const auto make_null = [&](const char* field) {
+      return [this, field] {
+        if (!totals_->Get(field).IsNull()) totals_->Set(field, Variant::Null());
+      };
+    };
+    if (company_currency_) {
+      return run_.Each(write("DO13_TOTSPBOLLI", expenses_.stamps), make_null("DO13_TOTSPBOLLI_VAL"),
+                       write("DO13_TOTSPINC", expenses_.collection),
+                       make_null("DO13_TOTSPINC_VAL"));
+    }
+    return run_.Each(write("DO13_TOTSPBOLLI_VAL", expenses_.stamps_currency),
+                     write("DO13_TOTSPBOLLI", expenses_.stamps),
+                     write("DO13_TOTSPINC_VAL", expenses_.collection_currency),
+                     write("DO13_TOTSPINC", expenses_.collection));
+  }
+
+  CLSMG_TARVOLIN& engine_;
+  CoreDocument& document_;
+  DocumentRecordsets& recordsets_;
+  DocumentState& state_;
+  ErrorGuard run_;
+  std::shared_ptr<Recordset> header_, totals_, schedule_;
+  std::shared_ptr<PaymentTermsCalculator> calculator_;
+  ICLSMG_TARVOLIN::AddScadenzaArgs args_;
+  std::string payment_code_;
+  bool company_currency_ = false;
+  Variant rate_;
+  bool suspended_ = false;
+  ExpenseTotals expenses_;
+};
+
 }  // namespace
 
 void CLSMG_TARVOLIN::RicalcolaScadenze() {
-  auto document = cc_;
-  if (!document) return;
-  ErrorGuard guard(document->Dialogue().Errors(), kProcedure);
-  auto& recordsets = document->Recordsets();
-  DocumentState& state = document->State();
-  std::shared_ptr<Recordset> header, totals;
-  bool proceed = true;
-
-  // 1. A document without header, totals or date has no schedule to rebuild.
-  if (!guard([&] {
-        header = recordsets.Get(DocumentTable::kHeader);
-        totals = recordsets.Get(DocumentTable::kTotals);
-        proceed = HasCurrentRecord(header) && HasCurrentRecord(totals) &&
-                  !NzStr(header->Get("DO11_DATADOC")).empty();
-      }) ||
-      !proceed) {
-    return;
-  }
-
-  // 2. The account the installments belong to.
-  int16_t account_kind = 0;
-  std::string account_code;
-  bool no_party = false;
-  if (!guard([&] {
-        const Variant party_kind = NzDec(header->Get("DO11_INDTIPOCODCF"));
-        if (Is(party_kind, 0)) {
-          no_party = true;
-          auto counterpart = recordsets.Get(DocumentTable::kCounterpart);
-          if (!HasCurrentRecord(counterpart)) {
-            proceed = false;
-            return;
-          }
-          account_code = NzStr(counterpart->Get("DO23_CONTOPAR"));
-          if (account_code.empty()) {
-            proceed = false;
-            return;
-          }
-          auto account = RequireConnection()->Execute(
-              " SELECT    CG24_INDATTPASSPOR FROM    CG24_TABPDC WITH (NOLOCK) WHERE    "
-              "CG24_GRUPPO_CG10 = " +
-              document->Company()->accounts_group + " AND    CG24_CONTO = '" +
-              SqlQuoted(account_code) + "'");
-          account_kind = -1;
-          if (!account->Eof()) {
-            const Variant side = NzDec(account->Get("CG24_INDATTPASSPOR"));
-            if (Is(side, 1)) account_kind = 2;
-            if (Is(side, 2)) account_kind = 3;
-          }
-          account->Close();
-          if (account_kind == -1) proceed = false;
-        } else if (Is(party_kind, 1) || Is(party_kind, 2)) {
-          if (Is(header->Get("DO11_CLIFOR_CG44"), 0)) {
-            proceed = false;
-            return;
-          }
-          account_kind = NzDec(header->Get("DO11_TIPOCF_CG44")).CInt();
-        }
-      }) ||
-      !proceed) {
-    return;
-  }
-
-  // 3. The presentation bank.
-  Variant bank = Variant::Null();
-  Variant branch = Variant::Null();
-  Variant bank_progressive;
-  if (!guard([&] {
-        bank_progressive = header->Get("DO11_PROGR_EF08");
-        if (Is(bank_progressive, 0)) return;
-        auto banks = RequireConnection()->Execute(
-            " SELECT    EF08_BANCA_CG12,    EF08_CABCONTO_CG13,    EF08_CABBONIF_CG13 FROM    "
-            "EF08_BANCHE WITH (NOLOCK) WHERE    EF08_DITTA_CG18 = " +
-            std::to_string(document->CompanyNumber()) +
-            " AND    EF08_PROGR = " + NzDec(bank_progressive).CStr());
-        if (!banks->Eof()) {
-          bank = banks->Get("EF08_BANCA_CG12");
-          branch = Is(header->Get("DO11_TIPOCF_CG44"), 1) ? NzDec(banks->Get("EF08_CABBONIF_CG13"))
-                                                          : NzDec(banks->Get("EF08_CABCONTO_CG13"));
-        }
-        banks->Close();
-      })) {
-    return;
-  }
-
-  // 4. The agent of reference.
-  Variant agent_id = Variant(int16_t{0});
-  if (!guard([&] {
-        const bool header_flag = state.header_agents;
-        const bool row_flag = state.row_agents;
-        if (!header_flag && !row_flag) return;
-        std::shared_ptr<Recordset> header_agents, row_agents;
-        if (header_flag) header_agents = SortedClone(recordsets.Get(DocumentTable::kHeaderAgents));
-        if (row_flag) row_agents = SortedClone(recordsets.Get(DocumentTable::kAgents));
-        if (header_flag && row_flag) {
-          header_agents->SetFilter("DO29_FLGAGERIFER = 1");
-          if (header_agents->RecordCount() > 0) {
-            const Variant reference = NzDec(header_agents->Get("DO29_IDAGENTE_MG17"));
-            row_agents->SetFilter("DO21_IDAGENTE_MG17 = " + reference.CStr());
-            if (row_agents->RecordCount() > 0) agent_id = reference;
-          } else {
-            header_agents->ClearFilter();
-            if (header_agents->RecordCount() == 1) {
-              agent_id = NzDec(header_agents->Get("DO29_IDAGENTE_MG17"));
-            }
-          }
-        }
-        if (row_flag && Is(agent_id, 0) && row_agents->RecordCount() > 0) {
-          row_agents->MoveFirst();
-          const Variant first = NzDec(row_agents->Get("DO21_IDAGENTE_MG17"));
-          if (NzDecimal(first) > Decimal(0)) agent_id = first;
-        }
-        if (header_flag && Is(agent_id, 0) && header_agents->RecordCount() > 0) {
-          header_agents->MoveFirst();
-          const Variant first = NzDec(header_agents->Get("DO29_IDAGENTE_MG17"));
-          if (NzDecimal(first) > Decimal(0)) agent_id = first;
-        }
-      })) {
-    return;
-  }
-
-  // 5. The schedule is emptied; the installments are added through this clone.
-  std::shared_ptr<Recordset> schedule;
-  if (!guard([&] {
-        auto source = recordsets.Get(DocumentTable::kSchedule);
-        if (!source) Raise(err::kObjectNotSet, kProcedure, "the document has no payment schedule");
-        schedule = source->Clone();
-        while (schedule->RecordCount() > 0) {
-          schedule->MoveFirst();
-          schedule->Delete();
-        }
-      })) {
-    return;
-  }
-
-  // 6. The currency of the installments.
-  bool company_currency = false;
-  std::string currency;
-  Variant rate;
-  if (!guard([&] {
-        company_currency = document->NoConversion();
-        if (company_currency) {
-          currency = document->Services().CompanyCurrencyCode();
-          rate = Variant(int16_t{0});
-        } else {
-          currency = NzStr(header->Get("DO11_VALUTA_CG08"));
-          rate = NzDec(header->Get("DO11_CAMBIO"));
-        }
-      })) {
-    return;
-  }
-
-  // 7. A document block may suspend the installments.
-  bool suspended = false;
-  if (!guard([&] {
-        if (!Is(document->DocumentSetting("FLGGESBLOCCHI"), 1)) return;
-        std::string statement;
-        if (state.document_mode == 2) {
-          const std::string cause = NzStr(document->DocumentSetting("CAUSBLOCCO"));
-          if (Is(document->DocumentSetting("FLGBLOCCATO"), 1) && !cause.empty()) {
-            statement =
-                " SELECT    1 FROM    MG3K_DOCBLOCCHI WITH (NOLOCK) WHERE    "
-                "MG3K_CODBLOCCO = '" +
-                SqlQuoted(cause) + "' AND    MG3K_FLGSOSPSCAD = 1";
-          }
-        } else {
-          statement =
-              " SELECT    1 FROM    DO66_DOCTESTABLOCCHI WITH (NOLOCK) WHERE    "
-              "DO66_DITTA_CG18 = " +
-              std::to_string(document->CompanyNumber()) + " AND    DO66_NUMREG_CO99 = '" +
-              SqlQuoted(NzStr(header->Get("DO11_NUMREG_CO99"))) +
-              "' AND    DO66_FLGBLOCCATO = 1 AND    DO66_FLGSOSPSCAD = 1";
-        }
-        if (statement.empty()) return;
-        auto blocks = RequireConnection()->Execute(statement);
-        suspended = !blocks->Eof();
-        blocks->Close();
-      })) {
-    return;
-  }
-
-  // 8. The agent as the installments carry it.
-  const std::string agent_code = NzDecimal(agent_id) > Decimal(0) ? agent_id.CStr() : "";
-
-  AddScadenzaArgs args;
-  args.IndConto = account_kind;
-  args.CodiceConto = account_code;
-  args.CodiceValuta = currency;
-  args.DocumentoIntraOrNoClienteFornitore = no_party;
-  args.CodiceAgente = agent_code;
-  const Variant zero(int16_t{0});
-  args.ImportoAbbuono = args.ImportoAcconto = args.ImportoPagato = zero;
-  args.ImportoScontoIncondEuro = args.ImportoScontoIncondValuta = zero;
-  args.ImportoOmaggiNoRivEuro = args.ImportoOmaggiNoRivValuta = zero;
-  args.BancaPresentazione = bank;
-  args.AgenziaPresentazione = branch;
-  args.ProgressivoBanca = bank_progressive;
-  args.TipoMerce = zero;
-  ExpenseTotals expenses;
-
-  // 9. Without a payment code the installments are those entered by hand.
-  std::string payment_code;
-  if (!guard([&] { payment_code = NzStr(header->Get("DO11_CODPAG_CG62")); })) return;
-
-  if (!payment_code.empty()) {
-    // 10. The calculator, given the document.
-    std::shared_ptr<PaymentTermsCalculator> calculator;
-    if (!guard([&] {
-          calculator = state.payment_terms;
-          if (!calculator) {
-            calculator = MakePaymentTermsCalculator();
-            state.payment_terms = calculator;
-            calculator->connection = RequireConnection();
-            calculator->connection_string = connection_string_;
-            calculator->company = document->Company();
-          }
-          PaymentTermsInputs& in = calculator->inputs;
-          in.party_type = NzDec(header->Get("DO11_TIPOCF_CG44"));
-          in.party_code = NzDec(header->Get("DO11_CLIFOR_CG44"));
-          in.option = false;
-          in.payment_code = payment_code;
-          in.currency = currency;
-          in.exchange_rate = rate;
-          in.document_date = NzStr(header->Get("DO11_DATADOC"));
-          in.payment_start_date = NzStr(header->Get("DO11_DATAINIZIOPAG"));
-          const Variant document_type = NzDec(header->Get("DO11_TIPODOC"));
-          const Variant subtype = NzDec(header->Get("DO11_STIPODOC"));
-          if (Is(document_type, 3) && (Is(subtype, 1) || Is(subtype, 2)) &&
-              state.use_reference_dates) {
-            in.first_reference_date = Variant(state.first_reference_date.CDate());
-          }
-          if (state.use_reference_dates) {
-            in.second_reference_date = Variant(state.second_reference_date.CDate());
-          }
-          in.stamps_flag = NzStr(header->Get("DO11_FLGSPBOLLI"));
-          in.collection_flag = NzStr(header->Get("DO11_FLGSPINCAS"));
-          in.no_staggering = Is(header->Get("DO11_FLGPAGNOSCAG"), 1);
-          const Variant fixed = NzDec(header->Get("DO11_IMPORPAGFIX"));
-          (company_currency ? in.fixed_amount.company : in.fixed_amount.document) = fixed;
-          const Variant fixed_mode = NzDec(header->Get("DO11_INDIMPORFIX"));
-          if (Is(fixed_mode, 0) || Is(fixed_mode, 1) || Is(fixed_mode, 2)) {
-            in.fixed_amount_mode = fixed_mode;
-          }
-          in.numeric = zero;
-          const Variant document_side = company_currency ? Variant() : zero;
-          in.first_amounts = {zero, document_side};
-          in.taxable = {
-              NzDec(totals->Get("DO13_TOTIMPONIBILE")),
-              company_currency ? Variant() : NzDec(totals->Get("DO13_TOTIMPONIBILE_VAL"))};
-          if (no_party) {
-            in.tax = {zero, document_side};
-          } else {
-            in.tax = {NzDec(totals->Get("DO13_TOTIVA")),
-                      company_currency ? Variant() : NzDec(totals->Get("DO13_TOTIVA_VAL"))};
-          }
-          in.further_amounts_1 = {zero, document_side};
-          in.further_amounts_2 = {zero, document_side};
-          int32_t mode = 2;
-          calculator->Calculate(mode);
-        })) {
-      return;
-    }
-
-    // 11. A failure is told to the user; the schedule stays empty.
-    const int32_t result = calculator->result_code;
-    if (result != 0) {
-      guard([&] {
-        const auto* found =
-            std::find_if(std::begin(kFailures), std::end(kFailures),
-                         [&](const FailureText& failure) { return failure.code == result; });
-        const FailureText& failure = found != std::end(kFailures) ? *found : kGenericFailure;
-        document->Dialogue().MessageBox(
-            GetTestoMessaggio("Errore nel calcolo delle scadenze", 67598, Variant()) + "\r" +
-                GetTestoMessaggio(failure.text, failure.number, Variant()),
-            kProcedure, kInformationStyle);
-      });
-      return;
-    }
-
-    // 12. The payment code the calculator actually used.
-    if (!guard([&] {
-          const std::string used = calculator->payment_code;
-          if (!used.empty() && used != payment_code) {
-            state.payment_substituted = true;
-            state.substituted_payment_code = used;
-            args.CondizioneDiPagamento = state.substituted_payment_code;
-          } else {
-            state.payment_substituted = false;
-            state.substituted_payment_code.clear();
-            args.CondizioneDiPagamento = payment_code;
-          }
-        })) {
-      return;
-    }
-
-    // 13. One row per installment, then the calculator's expense totals.
-    if (!guard([&] {
-          const auto& installments = calculator->installments;
-          args.TotaleRate = static_cast<int16_t>(installments.size());
-          for (const PaymentInstallment& item : installments) {
-            args.TipoEffetto = item.effect_type.CInt();
-            args.SottoTipoEffetto = NzStr(item.effect_subtype);
-            args.DataScadenza = item.due_date.CDate();
-            args.ImportoScadenzaEuro = item.amount.company - item.withholding.company;
-            args.ImportoScadenzaValuta = item.amount.document - item.withholding.document;
-            args.ImportoIvaEuro = item.tax.company;
-            args.ImportoIvaValuta = item.tax.document;
-            args.ImportoRitenutaEuro = item.withholding.company;
-            args.ImportoRitenutaValuta = item.withholding.document;
-            args.BolliEuro = item.stamps.company;
-            args.BolliValuta = item.stamps.document;
-            args.SpeseIncassoEuro = item.collection_expenses.company;
-            args.SpeseIncassoValuta = item.collection_expenses.document;
-            args.ScadenzaSospesa =
-                args.TipoEffetto == 1 || (args.TipoEffetto == 9 && state.type9_never_suspended)
-                    ? false
-                    : suspended;
-            args.DataDecorrenza = item.interest_start_date;
-            Self().AddScadenza(schedule, args);
-          }
-          expenses.stamps = calculator->total_stamps.company;
-          expenses.stamps_currency = calculator->total_stamps.document;
-          expenses.collection = calculator->total_collection_expenses.company;
-          expenses.collection_currency = calculator->total_collection_expenses.document;
-        })) {
-      return;
-    }
-  } else {
-    // 14. The installments entered by hand.
-    if (!guard([&] {
-          args.TotaleRate = state.hand_entered_installments;
-          for (int16_t i = 1; i <= state.hand_entered_installments; ++i) {
-            if (static_cast<size_t>(i) > state.installment_table.size()) {
-              Raise(err::kSubscriptOutOfRange, kProcedure,
-                    "hand-entered installment " + std::to_string(i) + " is not in the table of " +
-                        std::to_string(state.installment_table.size()));
-            }
-            const auto& row = state.installment_table[static_cast<size_t>(i) - 1];
-            const auto column = [&](int c) -> const Variant& {
-              return row[static_cast<size_t>(c) - 1];
-            };
-            args.TipoEffetto = column(1).CInt();
-            args.SottoTipoEffetto = column(2).CStr();
-            args.DataScadenza = column(3).CDate();
-            args.ImportoScadenzaEuro = column(4);
-            args.ImportoScadenzaValuta = column(8);
-            args.ImportoIvaEuro = column(5);
-            args.ImportoIvaValuta = column(9);
-            args.ImportoRitenutaEuro = args.ImportoRitenutaValuta = zero;
-            args.BolliEuro = column(6);
-            args.BolliValuta = column(10);
-            args.SpeseIncassoEuro = column(7);
-            args.SpeseIncassoValuta = column(11);
-            args.CondizioneDiPagamento = column(12).CStr();
-            args.ScadenzaSospesa = Is(column(1), 1) ? false : suspended;
-            args.DataDecorrenza = column(13);
-            Self().AddScadenza(schedule, args);
-            expenses.stamps = expenses.stamps + column(6);
-            expenses.stamps_currency = expenses.stamps_currency + column(10);
-            expenses.collection = expenses.collection + column(7);
-            expenses.collection_currency = expenses.collection_currency + column(11);
-            expenses.stamps = expenses.stamps + column(14);
-            expenses.stamps_currency = expenses.stamps_currency + column(15);
-          }
-        })) {
-      return;
-    }
-  }
-
-  // 15. The document's stamp and collection-expense totals follow the installments.
-  if (!guard([&] {
-        if (company_currency) {
-          WriteIfChanged(*totals, "DO13_TOTSPBOLLI", expenses.stamps);
-          if (!totals->Get("DO13_TOTSPBOLLI_VAL").IsNull()) {
-            totals->Set("DO13_TOTSPBOLLI_VAL", Variant::Null());
-          }
-          WriteIfChanged(*totals, "DO13_TOTSPINC", expenses.collection);
-          if (!totals->Get("DO13_TOTSPINC_VAL").IsNull()) {
-            totals->Set("DO13_TOTSPINC_VAL", Variant::Null());
-          }
-        } else {
-          WriteIfChanged(*totals, "DO13_TOTSPBOLLI_VAL", expenses.stamps_currency);
-          WriteIfChanged(*totals, "DO13_TOTSPBOLLI", expenses.stamps);
-          WriteIfChanged(*totals, "DO13_TOTSPINC_VAL", expenses.collection_currency);
-          WriteIfChanged(*totals, "DO13_TOTSPINC", expenses.collection);
-        }
-      })) {
-    return;
-  }
-
-  // 16.
-  guard([&] {
-    auto document_schedule = recordsets.Get(DocumentTable::kSchedule);
-    if (document_schedule && document_schedule->RecordCount() > 0) document_schedule->MoveFirst();
-  });
+  if (!cc_) return;
+  ScheduleRebuild(*this, *cc_).Run();
 }
 
 bool CLSMG_TARVOLIN::ScadenzeDiverse(const std::shared_ptr<Recordset>& old_schedule,

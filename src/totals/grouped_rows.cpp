@@ -50,86 +50,110 @@ FieldMap MapFields(const Recordset& source, const Recordset& grouped,
   return map;
 }
 
-// One source row into the grouped row: sums on a grid row, copies otherwise.
-void Apply(const FieldMap& map, const Recordset& source, Recordset& grouped, bool grid) {
-  for (const auto& pair : map.pairs) {
-    const Variant& value = source.Get(pair.source);
-    const Variant& current = grouped.Get(pair.target);
-    if (grid) {
-      if (pair.summed) grouped.Set(pair.target, current + value);
-      continue;
-    }
-    // Copy only what differs; a Null source makes the grouped value Null.
-    const bool differs =
-        value.IsNull() ? !current.IsNull() : (current.IsNull() || Compare(current, value) != 0);
-    if (differs) grouped.Set(pair.target, value);
+// One field of a source row into the grouped row: added on a grid row when
+// it is summed, copied on a plain row when it differs (a Null source makes
+// the grouped value Null).
+void ApplyField(const FieldMap::Pair& pair, const Recordset& source, Recordset& grouped,
+                bool grid) {
+  const Variant& value = source.Get(pair.source);
+  const Variant& current = grouped.Get(pair.target);
+  if (grid) {
+    if (pair.summed) grouped.Set(pair.target, current + value);
+    return;
   }
+  const bool differs =
+      value.IsNull() ? !current.IsNull() : (current.IsNull() || Compare(current, value) != 0);
+  if (differs) grouped.Set(pair.target, value);
+}
+
+Recordset& Use(const std::shared_ptr<Recordset>& recordset) {
+  if (!recordset) Raise(err::kObjectNotSet, "SyncDocCorpoRaggr", "no grouped rows or no body rows");
+  return *recordset;
 }
 
 }  // namespace
 
+// Every statement runs on its own under the error service's answers, so a
+// field that cannot be copied costs that field only. Loops are bounded by the
+// rows they started with: a move that fails and is passed over cannot keep
+// one going.
 void CLSMG_TARVOLIN::SyncDocCorpoRaggr(int32_t ProgRiga) {
   auto document = cc_;
   if (!document) return;
-  ErrorGuard guard(document->Dialogue().Errors(), "SyncDocCorpoRaggr");
+  ErrorGuard run(document->Dialogue().Errors(), "SyncDocCorpoRaggr");
+  auto& recordsets = document->Recordsets();
   std::shared_ptr<Recordset> grouped, body, order;
   FieldMap body_map, order_map;
-  const Variant zero(int16_t{0});
-  const bool ready = guard([&] {
-    auto grouped_rows = document->Recordsets().Get(DocumentTable::kGroupedRows);
-    auto body_rows = document->Recordsets().Get(DocumentTable::kBody);
-    if (!grouped_rows || !body_rows) {
-      Raise(err::kObjectNotSet, "SyncDocCorpoRaggr", "no grouped rows or no body rows");
-    }
-    grouped = grouped_rows->Clone();
-    grouped->SetSort(grouped_rows->Sort());
-    body = body_rows->Clone();
-    body->SetSort(body_rows->Sort());
-    if (auto order_rows = document->Recordsets().Get(DocumentTable::kBodyOrderData)) {
-      order = order_rows->Clone();
-      order_map = MapFields(*order, *grouped, kSummedOrderFields, &kOrderKeyFields);
-    }
-    body_map = MapFields<11, 3>(*body, *grouped, kSummedBodyFields, nullptr);
-    if (ProgRiga != 0) grouped->SetFilter("DO30_PROGRIGA = " + std::to_string(ProgRiga));
-  });
-  if (!ready || !grouped) return;
+  if (!run.Each(
+          [&] {
+            auto rows = recordsets.Get(DocumentTable::kGroupedRows);
+            grouped = Use(rows).Clone();
+            grouped->SetSort(rows->Sort());
+          },
+          [&] {
+            auto rows = recordsets.Get(DocumentTable::kBody);
+            body = Use(rows).Clone();
+            body->SetSort(rows->Sort());
+            body_map = MapFields<11, 3>(*body, Use(grouped), kSummedBodyFields, nullptr);
+          },
+          [&] {
+            auto rows = recordsets.Get(DocumentTable::kBodyOrderData);
+            if (!rows) return;
+            order = rows->Clone();
+            order_map = MapFields(*order, Use(grouped), kSummedOrderFields, &kOrderKeyFields);
+          },
+          [&] {
+            if (ProgRiga != 0)
+              Use(grouped).SetFilter("DO30_PROGRIGA = " + std::to_string(ProgRiga));
+          })) {
+    return;
+  }
+  if (!grouped || !body) return;
 
+  // A grid row's fourteen summed fields, as the grouped rows carry them.
+  std::vector<FieldRef> summed;
+  for (std::string_view name : kSummedBodyFields) {
+    if (auto field = grouped->TryResolve(name)) summed.push_back(*field);
+  }
+  for (std::string_view name : kSummedOrderFields) {
+    if (auto field = grouped->TryResolve(name)) summed.push_back(*field);
+  }
   const FieldRef progressive = grouped->Resolve("DO30_PROGRIGA");
   const FieldRef grid_flag = grouped->Resolve("GRIGLIA");
-  for (; !grouped->Eof(); grouped->MoveNext()) {
+  const Variant zero(int16_t{0});
+  for (int32_t left = grouped->RecordCount(); left > 0 && !grouped->Eof(); --left) {
     bool grid = false;
     bool has_rows = false;
-    if (!guard([&] {
-          grid = grouped->Get(grid_flag) == Variant(int16_t{1});
-          body->SetFilter((grid ? "DO30_PROGPADRE = " : "DO30_PROGRIGA = ") +
-                          grouped->Get(progressive).CStr());
-          has_rows = !body->Eof();
-        })) {
+    if (!run.Each([&] { grid = grouped->Get(grid_flag) == Variant(int16_t{1}); },
+                  [&] {
+                    body->SetFilter((grid ? "DO30_PROGPADRE = " : "DO30_PROGRIGA = ") +
+                                    grouped->Get(progressive).CStr());
+                  },
+                  [&] { has_rows = !body->Eof(); })) {
       return;
     }
-    if (!has_rows) continue;
-    if (grid && !guard([&] {
-          for (const auto& pair : body_map.pairs) {
-            if (pair.summed) grouped->Set(pair.target, zero);
-          }
-          for (const auto& pair : order_map.pairs) {
-            if (pair.summed) grouped->Set(pair.target, zero);
-          }
-        })) {
-      return;
-    }
-    for (; !body->Eof(); body->MoveNext()) {
-      if (!guard([&] {
-            Apply(body_map, *body, *grouped, grid);
-            if (order) {
-              order->SetFilter("DO31_PROGRIGA = " + body->Get("DO30_PROGRIGA").CStr());
-              if (!order->Eof()) Apply(order_map, *order, *grouped, grid);
-            }
-          })) {
-        return;
+    if (has_rows) {
+      for (const FieldRef& field : summed) {
+        if (grid && !run([&] { grouped->Set(field, zero); })) return;
+      }
+      for (int32_t rows = body->RecordCount(); rows > 0 && !body->Eof(); --rows) {
+        for (const auto& pair : body_map.pairs) {
+          if (!run([&] { ApplyField(pair, *body, *grouped, grid); })) return;
+        }
+        bool has_order = false;
+        if (order &&
+            !run.Each(
+                [&] { order->SetFilter("DO31_PROGRIGA = " + body->Get("DO30_PROGRIGA").CStr()); },
+                [&] { has_order = !order->Eof(); })) {
+          return;
+        }
+        for (const auto& pair : order_map.pairs) {
+          if (has_order && !run([&] { ApplyField(pair, *order, *grouped, grid); })) return;
+        }
+        if (!run([&] { body->MoveNext(); })) return;
       }
     }
-    if (!guard([&] { grouped->Update(); })) return;
+    if (!run.Each([&] { grouped->Update(); }, [&] { grouped->MoveNext(); })) return;
   }
 }
 

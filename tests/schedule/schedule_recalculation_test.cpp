@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/documents.h"
+#include "support/errors.h"
 #include "support/recordsets.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "tarvolin/schedule/payment_terms.h"
@@ -12,6 +13,7 @@ namespace tarvolin {
 namespace {
 
 using testing_support::Fields;
+using testing_support::StatementFaults;
 
 Decimal D(const char* text) { return Decimal::Parse(text); }
 Variant V(const char* text) { return Variant(D(text)); }
@@ -153,7 +155,7 @@ TEST_F(Schedule, InstallmentRowsFollowTheirBranchAndCurrency) {
     FAIL();
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), err::kObjectNotSet);
-    EXPECT_EQ(e.source(), "AddScadenza:\r\nAddScadenza");
+    EXPECT_EQ(e.source(), "AddScadenza:\r\n");  // named once, not twice
   }
 }
 
@@ -310,6 +312,98 @@ TEST_F(Schedule, InstallmentsEnteredByHandAndTheirTotals) {
   api().RicalcolaScadenze();
   EXPECT_EQ(schedule_->RecordCount(), 0);
   EXPECT_EQ(NzDecimal(totals_->Get("DO13_TOTSPBOLLI")), D("0"));
+}
+
+// Every field of every row, to compare two schedules whole.
+std::string Rows(Recordset& recordset) {
+  std::string out;
+  auto cursor = recordset.Clone();
+  for (cursor->MoveFirst(); !cursor->Eof(); cursor->MoveNext()) {
+    for (int i = 0; i < cursor->FieldCount(); ++i) out += cursor->Get(FieldRef(i)).Describe() + ";";
+    out += "\n";
+  }
+  return out;
+}
+
+TEST_F(Schedule, ErrorAnswersActOnTheFailedStatementOnly) {
+  // Installment 2's subtype is not a number: AddScadenza fails half-way through its row.
+  terms_->next_installments = {Installment(2, "1", Date::FromYmd(2026, 4, 30), "30.00", "0", "0"),
+                               Installment(2, "X", Date::FromYmd(2026, 5, 30), "30.00", "0", "0"),
+                               Installment(2, "1", Date::FromYmd(2026, 6, 30), "40.00", "0", "0")};
+  const auto amounts = [&] {
+    std::string out;
+    auto rows = schedule_->Clone();
+    for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
+      out += rows->Get("DO79_IMPEFF_S").Describe() + "|";
+    }
+    return out;
+  };
+
+  // Go on: the half-made row stays; installment 3 and the expense totals follow.
+  auto go_on = std::make_shared<StatementFaults>("RicalcolaScadenze", 5);
+  document_->set_error_service(go_on);
+  api().RicalcolaScadenze();
+  EXPECT_EQ(go_on->asked, 1);
+  EXPECT_EQ(amounts(), "Decimal 30.00|Empty|Decimal 40.00|");
+  EXPECT_EQ(NzDecimal(totals_->Get("DO13_TOTSPBOLLI")), D("2"));
+
+  // Retry once the item is mended: installment 2 again, then 3; none twice.
+  auto retry = std::make_shared<StatementFaults>("RicalcolaScadenze", 4);
+  retry->mend = [&] { terms_->installments.at(1).effect_subtype = Variant("1"); };
+  document_->set_error_service(retry);
+  api().RicalcolaScadenze();
+  EXPECT_EQ(retry->asked, 1);
+  EXPECT_EQ(amounts(), "Decimal 30.00|Empty|Decimal 30.00|Decimal 40.00|");
+
+  // By hand, the same: three installments, the second not a number, then the totals.
+  header_->Set("DO11_CODPAG_CG62", Variant::Null());
+  DocumentState& state = document_->State();
+  state.hand_entered_installments = 3;
+  const Variant null = Variant::Null();
+  for (const char* subtype : {"1", "X", "1"}) {
+    state.installment_table.push_back({Variant(int16_t{2}), Variant(subtype), Variant("2026-04-15"),
+                                       V("300.00"), V("0"), V("1"), V("2"), null, null, null, null,
+                                       Variant("MANUAL"), null, V("0"), null});
+  }
+  document_->set_error_service(go_on);
+  api().RicalcolaScadenze();
+  EXPECT_EQ(amounts(), "Decimal 300.00|Empty|Decimal 300.00|");
+  EXPECT_EQ(NzDecimal(totals_->Get("DO13_TOTSPBOLLI")), D("3"));
+  EXPECT_EQ(NzDecimal(totals_->Get("DO13_TOTSPINC")), D("6"));
+}
+
+TEST_F(Schedule, AStatementThatFailsOnceIsRetriedExactlyOrPassedOver) {
+  terms_->next_installments = {
+      Installment(2, "1", Date::FromYmd(2026, 4, 30), "500.00", "41.25", "0"),
+      Installment(1, "", Date::FromYmd(2026, 5, 31), "582.50", "41.25", "0")};
+  // From an old installment, or (old = false) from an empty schedule.
+  const auto rebuild = [&](const std::shared_ptr<StatementFaults>& faults, bool old = true) {
+    while (schedule_->RecordCount() > 0) {
+      schedule_->MoveFirst();
+      schedule_->Delete();
+    }
+    if (old) AppendRow(*schedule_, {});
+    totals_->Set("DO13_TOTSPBOLLI", Variant::Null());
+    totals_->Set("DO13_TOTSPINC", Variant::Null());
+    document_->set_error_service(faults);
+    api().RicalcolaScadenze();
+    return Rows(*schedule_) + Fields(*totals_, {"DO13_TOTSPBOLLI", "DO13_TOTSPINC"});
+  };
+  auto counter = std::make_shared<StatementFaults>("RicalcolaScadenze", 3);
+  const std::string clean = rebuild(counter);
+  ASSERT_EQ(schedule_->RecordCount(), 2);
+  ASSERT_GT(counter->statements, 40);
+  for (int n = 1; n <= counter->statements; ++n) {
+    auto retried = std::make_shared<StatementFaults>("RicalcolaScadenze", 4);
+    retried->fail_at = n;
+    EXPECT_EQ(rebuild(retried), clean) << "statement " << n << " retried";
+    EXPECT_EQ(retried->asked, 1) << n;
+    // Passed over, a statement may cost its installment, never add one twice.
+    auto passed_over = std::make_shared<StatementFaults>("RicalcolaScadenze", 5);
+    passed_over->fail_at = n;
+    rebuild(passed_over, false);
+    EXPECT_LE(schedule_->RecordCount(), 2) << "statement " << n << " passed over";
+  }
 }
 
 TEST_F(Schedule, OnlyFieldsThatMatterMakeSchedulesDiffer) {

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "tarvolin/automation/error.h"
+#include "tarvolin/automation/error_policy.h"
 
 namespace tarvolin::testing_support {
 
@@ -41,5 +43,31 @@ template <class F>
          << error.description() << "\"; expected " << number << " from \"" << source
          << "\" naming \"" << description_part << "\"";
 }
+
+// An error service that fails the fail_at-th statement of one procedure once
+// (0: none) and gives one answer to whatever it is asked; before answering it
+// runs mend, the place to correct what made a statement fail.
+class StatementFaults : public ErrorService {
+ public:
+  StatementFaults(std::string procedure, int answer)
+      : procedure_(std::move(procedure)), answer_(answer) {}
+  void BeforeStatement(std::string_view procedure) override {
+    if (procedure != procedure_) return;
+    if (++statements == fail_at) Raise(err::kInvalidProcedureCall, "StatementFaults", "injected");
+  }
+  int Ask(std::string_view, int32_t, std::string_view, int32_t, const Error&) override {
+    ++asked;
+    if (mend) mend();
+    return answer_;
+  }
+  int fail_at = 0;
+  int statements = 0;  // attempts seen so far
+  int asked = 0;
+  std::function<void()> mend;
+
+ private:
+  std::string procedure_;
+  int answer_;
+};
 
 }  // namespace tarvolin::testing_support

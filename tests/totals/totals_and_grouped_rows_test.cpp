@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "support/errors.h"
 #include "tarvolin/engine/engine.h"
+#include "tarvolin/engine/value_helpers.h"
 #include "tarvolin/host/host_document.h"
 
 namespace tarvolin {
@@ -19,21 +21,31 @@ TEST(TotalsStore, HandsOverThirtySixKeyedTotalsInOrder) {
   auto engine = std::make_shared<CLSMG_TARVOLIN>(nullptr);
   auto document = Document();
   engine->set_cc(document);
-  VariantArray block(CLSMG_TARVOLIN::kAccumulatorCount, Variant(int16_t{0}));
-  block[2] = Variant(D("7.5"));
+  // Every accumulator holds its own index, so a key reading the wrong one shows.
+  VariantArray block(CLSMG_TARVOLIN::kAccumulatorCount);
+  for (size_t i = 0; i < block.size(); ++i) block[i] = Variant(Decimal(static_cast<int32_t>(i)));
   block[37] = Variant::Null();
-  block[0] = Variant(D("999"));  // not handed over
   engine->SalvaTotali(block);
   const auto& totals = document->totals();
   ASSERT_NE(totals, nullptr);
-  ASSERT_EQ(totals->Count(), 36);
-  const auto keys = totals->Keys();
-  EXPECT_EQ(keys.front(), "DOXX_TOTQTA1");
-  EXPECT_EQ(keys[8], "DO13_TOTSPVAR2");
-  EXPECT_EQ(keys.back(), "DO13_TOTDOCUMENTO_VAL");
-  EXPECT_EQ(totals->Item("DOXX_TOTQTA1").dec(), D("7.5"));
-  EXPECT_TRUE(totals->Item("DO13_TOTDOCUMENTO_VAL").IsNull());
-  EXPECT_EQ(totals->Item("DO13_TOTIVA").type(), VarType::kInteger);
+  std::vector<std::string> expected = {"DOXX_TOTQTA1",   "DOXX_TOTQTA2",   "DO14_TOTCOLLI",
+                                       "DO14_PESOLORDO", "DO14_PESONETTO", "DO14_VOLUME"};
+  for (const char* total :
+       {"TOTSPVAR1", "TOTSPVAR2", "TOTSPVAR3", "TOTSPVAR4", "TOTMERCE1", "TOTMERCE2", "TOTMERCE3",
+        "TOTMERCE4", "TOTCOSTO", "TOTLORDOMERCE", "TOTNETTOMERCE", "TOTIMPONIBILE", "TOTIVA",
+        "TOTAPAGARE", "TOTDOCUMENTO"}) {
+    expected.push_back(std::string("DO13_") + total);
+    expected.push_back(std::string("DO13_") + total + "_VAL");
+  }
+  ASSERT_EQ(totals->Keys(), expected);
+  for (size_t key = 0; key < expected.size(); ++key) {
+    const Variant value = totals->Item(expected[key]);
+    if (key + 2 == 37) {
+      EXPECT_TRUE(value.IsNull());
+      continue;
+    }
+    EXPECT_EQ(NzDecimal(value), Decimal(static_cast<int32_t>(key + 2))) << expected[key];
+  }
 
   VariantArray short_block(10);
   try {
@@ -121,13 +133,87 @@ TEST_F(GroupedRows, GridRowsSumTheirMembersAndPlainRowsMirrorTheirRow) {
   EXPECT_EQ(GroupedField(10, "DO30_QTA1").dec(), D("5"));
 }
 
-TEST_F(GroupedRows, ErrorsGoToTheErrorServiceNotTheCaller) {
-  document_->Set(DocumentTable::kGroupedRows, nullptr);
-  document_->set_error_answer(5);  // ignore: nothing left to do without the recordsets
-  engine_->SyncDocCorpoRaggr(0);
+TEST_F(GroupedRows, AFieldThatCannotBeCopiedCostsThatFieldOnly) {
+  // A grouped view whose description holds 5 characters: "Lantern" cannot be copied.
+  std::vector<FieldInfo> fields;
+  for (int i = 0; i < grouped_->FieldCount(); ++i) {
+    FieldInfo field = grouped_->Field(i);
+    if (field.name == "DO30_DESCRART") field.defined_size = 5;
+    fields.push_back(field);
+  }
+  auto narrow = MakeRecordset(fields);
+  AppendRow(*narrow, {});
+  narrow->Set("DO30_PROGRIGA", Variant(int32_t{1}));
+  narrow->Set("GRIGLIA", Variant(int16_t{0}));
+  document_->Set(DocumentTable::kGroupedRows, narrow);
+  AppendRow(*order_, {});
+  order_->Set("DO31_PROGRIGA", Variant(int32_t{1}));
+  order_->Set("DO31_QTA1CONS", Variant(D("7")));
+
+  // Go on: the fields after the description and the row's order data still follow.
+  document_->set_error_answer(5);
+  engine_->SyncDocCorpoRaggr(1);
   ASSERT_EQ(document_->asked_errors().size(), 1u);
   EXPECT_EQ(document_->asked_errors()[0].procedure, "SyncDocCorpoRaggr");
-  EXPECT_EQ(document_->asked_errors()[0].number, err::kObjectNotSet);
+  EXPECT_EQ(document_->asked_errors()[0].number, err::kWrongValueType);
+  narrow->MoveFirst();
+  EXPECT_TRUE(narrow->Get("DO30_DESCRART").IsEmpty());
+  EXPECT_EQ(narrow->Get("DO30_QTA1").dec(), D("2"));
+  EXPECT_EQ(narrow->Get("DO30_IMPORTO").dec(), D("20.00"));
+  EXPECT_EQ(narrow->Get("DO31_QTA1CONS").dec(), D("7"));
+
+  // Leave: nothing after the failed field is copied, and the caller sees no error.
+  narrow->Set("DO30_IMPORTO", Variant(D("1")));
+  document_->set_error_answer(3);
+  engine_->SyncDocCorpoRaggr(1);
+  EXPECT_EQ(document_->asked_errors().size(), 2u);
+  EXPECT_EQ(narrow->Get("DO30_IMPORTO").dec(), D("1"));
+}
+
+TEST_F(GroupedRows, AGridRowStartsItsFourteenSumsFromZeroWithoutOrderData) {
+  grouped_->MoveFirst();
+  grouped_->Find("DO30_PROGRIGA = 10");
+  grouped_->Set("DO31_QTA1CONS", Variant(D("9")));
+  grouped_->Set("DO31_COLLICONS", Variant(D("4")));
+  grouped_->Set("DO30_COSTOTOT", Variant(D("12")));
+  document_->Set(DocumentTable::kBodyOrderData, nullptr);
+  engine_->SyncDocCorpoRaggr(10);
+  EXPECT_TRUE(NzDecimal(GroupedField(10, "DO31_QTA1CONS")).is_zero());
+  EXPECT_TRUE(NzDecimal(GroupedField(10, "DO31_COLLICONS")).is_zero());
+  EXPECT_TRUE(NzDecimal(GroupedField(10, "DO30_COSTOTOT")).is_zero());
+  EXPECT_EQ(GroupedField(10, "DO30_QTA1").dec(), D("5"));
+}
+
+TEST_F(GroupedRows, AStatementThatFailsOnceIsRetriedExactlyOrPassedOver) {
+  const auto rows = [&] {
+    std::string out;
+    auto cursor = grouped_->Clone();
+    for (cursor->MoveFirst(); !cursor->Eof(); cursor->MoveNext()) {
+      for (int i = 0; i < cursor->FieldCount(); ++i) out += cursor->Get(FieldRef(i)).Describe();
+      out += "\n";
+    }
+    return out;
+  };
+  using testing_support::StatementFaults;
+  // Each run on the fixture's rows as they were: a statement passed over may
+  // leave a grouped row mirroring another row, for good.
+  const auto sync = [&](std::shared_ptr<StatementFaults> faults) {
+    SetUp();
+    document_->set_error_service(std::move(faults));
+    engine_->SyncDocCorpoRaggr(0);
+    return rows();
+  };
+  auto counter = std::make_shared<StatementFaults>("SyncDocCorpoRaggr", 3);
+  const std::string clean = sync(counter);
+  ASSERT_GT(counter->statements, 100);
+  for (int n = 1; n <= counter->statements; ++n) {
+    auto retried = std::make_shared<StatementFaults>("SyncDocCorpoRaggr", 4);
+    retried->fail_at = n;
+    EXPECT_EQ(sync(retried), clean) << "statement " << n << " retried";
+    auto passed_over = std::make_shared<StatementFaults>("SyncDocCorpoRaggr", 5);
+    passed_over->fail_at = n;
+    sync(passed_over);  // completes, whatever it had to pass over
+  }
 }
 
 }  // namespace

@@ -50,12 +50,20 @@ class ErrorService {
   // procedure: the asking procedure's name; error: what was raised.
   virtual int Ask(std::string_view procedure, int32_t number, std::string_view text, int32_t style,
                   const Error& error) = 0;
+  // Called before every attempt of every statement the service answers for;
+  // an Error raised here counts as the statement failing. Hosts leave it
+  // alone; tests raise here to fail one statement after another.
+  virtual void BeforeStatement(std::string_view /*procedure*/) {}
 };
 
 // Runs a procedure's statements one at a time under the error service's
-// answers. Once the service says "leave", every further statement is skipped.
-//   ErrorGuard guard(service, "SyncDocCorpoRaggr");
-//   if (!guard([&] { ... })) return;
+// answers: 4 runs the failed statement again, 5 goes on with the statement
+// after it, any other answer leaves the procedure, and every further
+// statement is then skipped. One call, one statement: a block guarded as a
+// whole would repeat or skip its statements that did not fail.
+//   ErrorGuard run(service, "SyncDocCorpoRaggr");
+//   if (!run([&] { clone = rows->Clone(); })) return;
+//   if (!run.Each([&] { a(); }, [&] { b(); })) return;
 class ErrorGuard {
  public:
   ErrorGuard(ErrorService& service, std::string procedure)
@@ -66,6 +74,7 @@ class ErrorGuard {
   bool operator()(F&& statement) {
     while (!left_) {
       try {
+        service_.BeforeStatement(procedure_);
         statement();
         return true;
       } catch (const Error& error) {
@@ -77,6 +86,12 @@ class ErrorGuard {
       }
     }
     return false;
+  }
+
+  // Runs the statements in order, each on its own; false once one says leave.
+  template <class... F>
+  bool Each(F&&... statements) {
+    return ((*this)(std::forward<F>(statements)) && ...);
   }
 
   bool left() const { return left_; }

@@ -88,8 +88,16 @@ class HostDocument : public CoreDocument,
   MessageCatalogue& catalogue() { return catalogue_; }
   void set_modified_row_tracking(bool on) { modified_row_tracking_ = on; }
   void set_exclude_accounting(bool on) { exclude_accounting_ = on; }
-  // The answer the error service gives (default 3: leave the procedure).
+  // The answer the error service gives (default 3: leave the procedure). A
+  // retry (4) of the same error is given kMaxRetries times in a row at most;
+  // then the answer is to leave.
+  static constexpr int kMaxRetries = 3;
+  static constexpr int kLeave = 3;
   void set_error_answer(int answer) { error_answer_ = answer; }
+  // Another error service in place of the host's own (nullptr: the host's).
+  void set_error_service(std::shared_ptr<ErrorService> service) {
+    error_service_ = std::move(service);
+  }
   const std::vector<ShownMessage>& messages() const { return messages_; }
   const std::vector<AskedError>& asked_errors() const { return asked_errors_; }
 
@@ -119,7 +127,7 @@ class HostDocument : public CoreDocument,
   // DialogueServices.
   std::string NumberAsSql(const Variant& number) override;
   int32_t MessageBox(std::string_view text, std::string_view title, int32_t style) override;
-  ErrorService& Errors() override { return *this; }
+  ErrorService& Errors() override { return error_service_ ? *error_service_ : *this; }
   // ErrorService.
   int Ask(std::string_view procedure, int32_t number, std::string_view text, int32_t style,
           const Error& error) override;
@@ -132,7 +140,9 @@ class HostDocument : public CoreDocument,
   CurrencyCache currency_;
   std::vector<std::pair<std::string, Variant>> settings_;
   MessageCatalogue catalogue_;
-  int error_answer_ = 3;
+  int error_answer_ = kLeave;
+  int consecutive_retries_ = 0;
+  std::shared_ptr<ErrorService> error_service_;
   bool modified_row_tracking_ = true;
   bool exclude_accounting_ = false;
   std::shared_ptr<Dictionary> totals_;
