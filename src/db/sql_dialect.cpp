@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
+#include <set>
 #include <utility>
 
 #include "db/sql_tokenizer.h"
@@ -76,10 +78,12 @@ class SqliteAdapter {
     MoveTopToLimit();
     RenameFunctionsAndSchemas();
     RewriteLiteralsAndNames();
+    CompareDatesAsDates();
     std::string out;
     out.reserve(sql_.size() + 16);
     for (size_t i = 0; i < tokens_.size(); ++i) {
       const Edit& e = edits_[i];
+      out += e.before;
       if (e.replaced) {
         out += e.text;
       } else {
@@ -93,8 +97,9 @@ class SqliteAdapter {
  private:
   struct Edit {
     bool replaced = false;
-    std::string text;   // replaces the token when replaced ("" removes it)
-    std::string after;  // added after the token (or where it was)
+    std::string text;    // replaces the token when replaced ("" removes it)
+    std::string before;  // added before the token (or where it was)
+    std::string after;   // added after the token (or where it was)
   };
 
   // k-th significant token.
@@ -264,6 +269,97 @@ class SqliteAdapter {
     }
   }
 
+  // A date column compared with a date literal, or sorted on, is taken as
+  // its day: a value stored with a time of day is in force on that day, and
+  // two values of one day tie (the next sort key decides).
+  void CompareDatesAsDates() {
+    for (size_t k = 0; k < sig_.size(); ++k) {
+      const SqlToken& t = S(k);
+      if (t.kind != SqlTokenKind::kString && t.kind != SqlTokenKind::kNationalString) continue;
+      const std::optional<std::string> day = DayOf(SqlStringValue(t));
+      if (!day) continue;
+      const std::optional<std::pair<size_t, size_t>> column = DateColumnComparedWith(k);
+      if (!column) continue;
+      Replace(sig_[k], "'" + *day + "'");
+      WrapInDate(*column);
+    }
+    for (size_t k = 0; k + 1 < sig_.size(); ++k) {
+      if (!SigWord(k, "ORDER") || !SigWord(k + 1, "BY")) continue;
+      for (size_t j = k + 2; j < sig_.size(); ++j) {
+        if (SigSymbol(j, ")") || SigSymbol(j, ";") || SigWord(j, "UNION") || SigWord(j, "EXCEPT") ||
+            SigWord(j, "INTERSECT") || SigWord(j, "LIMIT")) {
+          break;
+        }
+        if (SigSymbol(j, "(")) {
+          j = match_[j];
+          continue;
+        }
+        if (!IsName(S(j)) || (sig_[j] > 0 && RawSymbol(sig_[j] - 1, "."))) continue;
+        const std::pair<size_t, size_t> name = QualifiedNameFrom(sig_[j]);
+        size_t after = name.second + 1;
+        while (after < tokens_.size() && !IsSignificant(tokens_[after])) ++after;
+        if (RawSymbol(after, "(")) continue;  // a function call
+        if (IsDateColumn(SqlNameOf(tokens_[name.second]))) WrapInDate(name);
+      }
+    }
+  }
+
+  // The day a date literal names, as 'YYYY-MM-DD': 'YYYYMMDD', 'YYYY-MM-DD'
+  // or 'YYYY-MM-DD HH:MM[:SS[.fff]]'.
+  static std::optional<std::string> DayOf(const std::string& value) {
+    if (IsCompactDate(value)) {
+      return value.substr(0, 4) + "-" + value.substr(4, 2) + "-" + value.substr(6, 2);
+    }
+    if (value.size() < 10 || value[4] != '-' || value[7] != '-') return std::nullopt;
+    const std::string compact = value.substr(0, 4) + value.substr(5, 2) + value.substr(8, 2);
+    if (!IsCompactDate(compact)) return std::nullopt;
+    if (value.size() > 10 && value[10] != ' ' && value[10] != 'T') return std::nullopt;
+    return value.substr(0, 10);
+  }
+
+  // The raw tokens of the name that starts at raw token i ("T.COL", "COL").
+  std::pair<size_t, size_t> QualifiedNameFrom(size_t i) const {
+    size_t last = i;
+    while (RawSymbol(last + 1, ".") && RawName(last + 2)) last += 2;
+    return {i, last};
+  }
+
+  // The date column on the other side of the comparison or BETWEEN whose
+  // operand is the literal at k, as raw token span.
+  std::optional<std::pair<size_t, size_t>> DateColumnComparedWith(size_t k) const {
+    const auto ending_at = [&](size_t column) -> std::optional<std::pair<size_t, size_t>> {
+      if (!DateColumnEndsAt(column)) return std::nullopt;
+      size_t first = sig_[column];
+      while (first >= 2 && RawSymbol(first - 1, ".") && RawName(first - 2)) first -= 2;
+      return std::pair{first, sig_[column]};
+    };
+    if (k >= 2 && IsComparison(k - 1)) return ending_at(k - 2);
+    if (k >= 2 && SigWord(k - 1, "BETWEEN")) {
+      if (auto column = ending_at(k - 2)) return column;
+      if (k >= 3 && SigWord(k - 2, "NOT")) return ending_at(k - 3);
+      return std::nullopt;
+    }
+    if (k >= 4 && SigWord(k - 1, "AND") && SigWord(k - 3, "BETWEEN")) {
+      if (auto column = ending_at(k - 4)) return column;
+      if (k >= 5 && SigWord(k - 4, "NOT")) return ending_at(k - 5);
+      return std::nullopt;
+    }
+    if (IsComparison(k + 1) && k + 2 < sig_.size() && IsName(S(k + 2))) {
+      const std::pair<size_t, size_t> name = QualifiedNameFrom(sig_[k + 2]);
+      size_t after = name.second + 1;
+      while (after < tokens_.size() && !IsSignificant(tokens_[after])) ++after;
+      if (RawSymbol(after, "(")) return std::nullopt;  // a function call, not a column
+      if (IsDateColumn(SqlNameOf(tokens_[name.second]))) return name;
+    }
+    return std::nullopt;
+  }
+
+  void WrapInDate(std::pair<size_t, size_t> column) {
+    if (!wrapped_.insert(column.first).second) return;  // BETWEEN's second bound
+    edits_[column.first].before += "date(";
+    edits_[column.second].after = ")" + edits_[column.second].after;
+  }
+
   void RewriteLiteralsAndNames() {
     for (size_t k = 0; k < sig_.size(); ++k) {
       const size_t i = sig_[k];
@@ -271,10 +367,7 @@ class SqliteAdapter {
       if (edits_[i].replaced) continue;
       if (t.kind == SqlTokenKind::kString || t.kind == SqlTokenKind::kNationalString) {
         const std::string value = SqlStringValue(t);
-        if (IsCompactDate(value) && ComparedWithDateColumn(k)) {
-          Replace(i, "'" + value.substr(0, 4) + "-" + value.substr(4, 2) + "-" +
-                         value.substr(6, 2) + "'");
-        } else if (t.kind == SqlTokenKind::kNationalString) {
+        if (t.kind == SqlTokenKind::kNationalString) {
           Replace(i, std::string(t.text.substr(1)));  // SQLite text is Unicode already
         }
       } else if (t.kind == SqlTokenKind::kBracketed &&
@@ -313,35 +406,13 @@ class SqliteAdapter {
     return k < sig_.size() && IsName(S(k)) && IsDateColumn(SqlNameOf(S(k)));
   }
 
-  // The literal at k is an operand of a comparison or BETWEEN whose other side
-  // is a date column.
-  bool ComparedWithDateColumn(size_t k) const {
-    if (k >= 2 && IsComparison(k - 1) && DateColumnEndsAt(k - 2)) return true;
-    if (k >= 2 && SigWord(k - 1, "BETWEEN")) {
-      return DateColumnEndsAt(k - 2) ||
-             (k >= 3 && SigWord(k - 2, "NOT") && DateColumnEndsAt(k - 3));
-    }
-    if (k >= 4 && SigWord(k - 1, "AND") && SigWord(k - 3, "BETWEEN")) {
-      return DateColumnEndsAt(k - 4) ||
-             (k >= 5 && SigWord(k - 4, "NOT") && DateColumnEndsAt(k - 5));
-    }
-    if (IsComparison(k + 1) && k + 2 < sig_.size() && IsName(S(k + 2))) {
-      size_t i = sig_[k + 2];  // walk "T.COL" to its column part
-      while (RawSymbol(i + 1, ".") && RawName(i + 2)) i += 2;
-      size_t after = i + 1;
-      while (after < tokens_.size() && !IsSignificant(tokens_[after])) ++after;
-      if (RawSymbol(after, "(")) return false;  // a function call, not a column
-      return IsDateColumn(SqlNameOf(tokens_[i]));
-    }
-    return false;
-  }
-
   std::string_view sql_;
   const SqlDialectOptions& options_;
   std::vector<SqlToken> tokens_;
   std::vector<Edit> edits_;
   std::vector<size_t> sig_;    // indices of the significant tokens
   std::vector<size_t> match_;  // per significant parenthesis: its partner
+  std::set<size_t> wrapped_;   // first tokens of the date columns put in date()
 };
 
 }  // namespace

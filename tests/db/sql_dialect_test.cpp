@@ -41,8 +41,8 @@ TEST(SqlDialect, TaxDetailReadKeepsLayoutAndMovesTopToLimit) {
       Crlf({"SELECT", "    *", "FROM", "    NV05_TAXDETAIL", "    LEFT OUTER JOIN",
             "    NV02_TAXJURISDICTION", "    ON", "    NV05_TAXJURCODE_NV02 = NV02_CODE", "WHERE",
             "    NV05_TAXJURCODE_NV02 = 'CA'", "    AND NV05_TAXGROUPCODE_NV04 = 'GOODS'",
-            "    AND NV05_TAXTYPE IN (0, 2)", "    AND NV05_EFFECTIVEDATE <= '2026-01-15'",
-            "ORDER BY", "    NV05_EFFECTIVEDATE DESC", "    , NV05_TAXTYPE DESC LIMIT 1"}));
+            "    AND NV05_TAXTYPE IN (0, 2)", "    AND date(NV05_EFFECTIVEDATE) <= '2026-01-15'",
+            "ORDER BY", "    date(NV05_EFFECTIVEDATE) DESC", "    , NV05_TAXTYPE DESC LIMIT 1"}));
   // Without date columns the literal is left alone.
   EXPECT_NE(AdaptTsqlForSqlite(tsql, {}).find("<= '20260115'"), std::string::npos);
 }
@@ -98,13 +98,16 @@ TEST(SqlDialect, FunctionsAndSchemasLoseTheirServerSpelling) {
             "FROM \"NAV\".T, \"a\"\"b].c\".[T], \"n\".T, T.C");
 }
 
-TEST(SqlDialect, OnlyCompactDatesComparedWithDateColumnsBecomeIso) {
+TEST(SqlDialect, DateColumnsComparedWithDatesCompareAsDays) {
   EXPECT_EQ(Adapt("WHERE T.NV05_EFFECTIVEDATE>='20240229' AND '20261231' > [nv05_effectivedate]"),
-            "WHERE T.NV05_EFFECTIVEDATE>='2024-02-29' AND '2026-12-31' > [nv05_effectivedate]");
+            "WHERE date(T.NV05_EFFECTIVEDATE)>='2024-02-29' AND '2026-12-31' > "
+            "date([nv05_effectivedate])");
   EXPECT_EQ(Adapt("WHERE DO11_DATADOC BETWEEN '20260101' AND N'20260131' OR DO11_DATADOC NOT "
-                  "BETWEEN '20250101' AND '20250102'"),
-            "WHERE DO11_DATADOC BETWEEN '2026-01-01' AND '2026-01-31' OR DO11_DATADOC NOT BETWEEN "
-            "'2025-01-01' AND '2025-01-02'");
+                  "BETWEEN '20250101' AND '2025-01-02 23:59:59'"),
+            "WHERE date(DO11_DATADOC) BETWEEN '2026-01-01' AND '2026-01-31' OR date(DO11_DATADOC) "
+            "NOT BETWEEN '2025-01-01' AND '2025-01-02'");
+  EXPECT_EQ(Adapt("SELECT * FROM T WHERE X = 1 ORDER BY T.DO11_DATADOC, X DESC"),
+            "SELECT * FROM T WHERE X = 1 ORDER BY date(T.DO11_DATADOC), X DESC");
   // Not dates, not date columns, or not compared: untouched (N prefix aside).
   EXPECT_EQ(Adapt("WHERE DO11_DATADOC = '20250229' AND DO11_DATADOC <> '2026011' AND "
                   "NV05_CODE = '20260115' AND DO11_DATADOC IS NOT NULL AND X = N'20260115'"),

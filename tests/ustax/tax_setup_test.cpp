@@ -73,6 +73,21 @@ TEST_F(UsTaxSetup, RateInForceOnTheDocumentDateIsCachedPerPair) {
   }
   EXPECT_EQ(on_tax_.type(), VarType::kInteger);  // ZZ-GONE's
 
+  // Rates stored with a time of day are in force on their own day, and between
+  // two rates of one day type 2 still wins over type 0, whatever the times.
+  Sql("INSERT INTO NV05_TAXDETAIL (NV05_TAXJURCODE_NV02, NV05_TAXGROUPCODE_NV04, NV05_TAXTYPE,"
+      " NV05_EFFECTIVEDATE, NV05_TAXBELOWMAX) VALUES"
+      " ('ZZ-TIME', 'GENERAL', 0, '2026-03-20 00:00:00', 4),"
+      " ('ZZ-TIME', 'GENERAL', 0, '2026-03-23 00:00:00', 5),"
+      " ('ZZ-TIME', 'GENERAL', 0, '2026-03-24 10:30:00', 6.5),"
+      " ('ZZ-TIME', 'GENERAL', 2, '2026-03-24', 7),"
+      " ('ZZ-TIME', 'GENERAL', 0, '2026-03-25 18:00:00', 8)");
+  for (const auto& [day, rate] : {std::pair{23, "found 0 5 0 0"}, std::pair{24, "found 0 7 0 0"},
+                                  std::pair{25, "found 0 8 0 0"}}) {
+    SetDate(2026, 3, day);
+    EXPECT_EQ(Rate(*NewEngine(), "ZZ-TIME", "GENERAL"), rate) << "2026-03-" << day;
+  }
+
   // No rate: False with four Integer zeros, cached like a found one.
   Rate(*engine_, "CA-ST", "GENERAL");
   const int64_t before = connection_->statements();

@@ -11,10 +11,12 @@
 //     connection registers those functions under their bare names);
 //   - a table of another database "db.dbo.T", "[db].[dbo].[T]" or "db..T"
 //     becomes "\"db\".T": that database is attached under its own name;
-//   - a literal 'YYYYMMDD' (a valid date) compared with =, <>, !=, <, >, <=, >=,
-//     !<, !> or BETWEEN ... AND with a date column becomes 'YYYY-MM-DD', the text
-//     form dates are stored in. Date-only literals match stored date-only values:
-//     a value stored with a time part compares as text after its date.
+//   - dates compare as days: a date literal ('YYYYMMDD', 'YYYY-MM-DD' or
+//     'YYYY-MM-DD HH:MM:SS') compared with =, <>, !=, <, >, <=, >=, !<, !> or
+//     BETWEEN ... AND with a date column becomes 'YYYY-MM-DD' and the column
+//     becomes date(column); a date column in an ORDER BY becomes date(column).
+//     So a value stored with a time of day is in force on its own day, and two
+//     values of one day tie in a sort (the next sort key decides).
 // Null ordering needs no rewrite: SQLite, like SQL Server, sorts NULL before
 // every value (first ascending, last descending).
 //
