@@ -92,6 +92,8 @@ CLI::App* AddCallCommand(CLI::App& app, CallOptions& options) {
                    "--document or --db)");
   call->add_option("--out", options.out, "Write the document file back here after the call")
       ->needs(document);
+  call->add_flag("--verbose", options.verbose,
+                 "On an error, also show its context (the statement a database refused)");
   call->add_flag("--list", options.list, "List the members with their parameters")
       ->excludes(member);
   return call;

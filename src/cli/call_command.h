@@ -16,6 +16,7 @@ struct CallOptions {
   std::string database;  // company database; empty for the default when needed
   std::string out;       // where to write the document back; empty for nowhere
   bool list = false;
+  bool verbose = false;  // errors also show their context
 };
 
 // Adds the "call" subcommand to app, storing what it parses in options.

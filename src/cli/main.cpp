@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
       return 0;
     }
   } catch (const tarvolin::Error& e) {
-    return tarvolin::cli::ReportError(e, std::cerr);
+    return tarvolin::cli::ReportError(e, std::cerr, call->parsed() && call_options.verbose);
   } catch (const std::exception& e) {
     std::cerr << "tarvolin: " << e.what() << "\n";
     return 1;

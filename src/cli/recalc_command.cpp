@@ -1,5 +1,6 @@
 #include "recalc_command.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "tarvolin/db/company_database.h"
@@ -47,16 +48,28 @@ std::string Recalculate(const RecalcOptions& options) {
 
 }  // namespace
 
-int ReportError(const Error& error, std::ostream& err) {
-  err << "tarvolin: error " << error.number();
-  if (!error.source().empty()) {
-    std::string source = error.source();
-    for (size_t at = source.find("\r\n"); at != std::string::npos; at = source.find("\r\n", at)) {
-      source.replace(at, 2, " <- ");
+int ReportError(const Error& error, std::ostream& err, bool verbose) {
+  // One line, whatever line breaks the texts carry.
+  const auto one_line = [](std::string text, std::string_view joint) {
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+      text.replace(at, 2, joint);
     }
-    err << " in " << source;
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    return text;
+  };
+  err << "tarvolin: ";
+  if (error.number() == err::kDatabaseError) {
+    err << "database error";
+  } else {
+    err << "error " << error.number();
   }
-  err << ": " << error.description() << "\n";
+  // A chain ends with CR LF when the innermost procedure raised the error itself.
+  std::string source = error.source();
+  while (source.size() >= 2 && source.ends_with("\r\n")) source.resize(source.size() - 2);
+  if (!source.empty()) err << " in " << one_line(source, " <- ");
+  err << ": " << one_line(error.description(), " ") << "\n";
+  if (verbose && !error.context().empty()) err << error.context() << "\n";
   return error.number() == err::kBadDocumentFile ? 2 : 1;
 }
 
@@ -92,6 +105,8 @@ CLI::App* AddRecalcCommand(CLI::App& app, RecalcOptions& options) {
   recalc->add_flag_callback(
       "--no-last-row", [&options] { options.last_row = false; },
       "Do not recompute the highest row progressive");
+  recalc->add_flag("--verbose", options.verbose,
+                   "On an error, also show its context (the statement a database refused)");
   recalc->add_flag_callback(
       "--no-commissions", [&options] { options.commissions = false; },
       "Do not roll commissions up into the agents");
@@ -104,7 +119,7 @@ int RunRecalc(const RecalcOptions& options, std::ostream& out, std::ostream& err
     out.flush();
     return 0;
   } catch (const Error& error) {
-    return ReportError(error, err);
+    return ReportError(error, err, options.verbose);
   } catch (const std::exception& error) {
     err << "tarvolin: " << error.what() << "\n";
     return 1;

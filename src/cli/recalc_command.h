@@ -25,6 +25,7 @@ struct RecalcOptions {
   bool schedule = true;
   bool last_row = true;
   bool commissions = true;
+  bool verbose = false;  // errors also show their context (the refused statement)
 };
 
 // Adds the "recalc" subcommand to app, storing what it parses in options.
@@ -43,9 +44,11 @@ int RunRecalc(const RecalcOptions& options, std::ostream& out, std::ostream& err
 // and up) with its message on err.
 int RecalcMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
-// Prints an engine or platform error as one line on err (number, source chain
-// joined by "<-", description) and returns its exit code: 2 for a document
-// file that cannot be read as a document, 1 otherwise. Shared by the commands.
-int ReportError(const Error& error, std::ostream& err);
+// Prints an engine or platform error as one line on err (number, or
+// "database error", source chain joined by "<-", description) and, when
+// verbose, its context on the lines after; returns its exit code: 2 for a
+// document file that cannot be read as a document, 1 otherwise. Shared by the
+// commands.
+int ReportError(const Error& error, std::ostream& err, bool verbose = false);
 
 }  // namespace tarvolin::cli

@@ -19,6 +19,14 @@ std::string Exact(const Variant& value) {
   return value.CStr();
 }
 
+// A field of the current row; an amount with at least two decimals, so the
+// columns line up (3.00, not 3), though the stored tax and unit prices keep
+// all of theirs.
+std::string Exact(const Recordset& rows, std::string_view field) {
+  const FieldRef ref = rows.Resolve(field);
+  return Exact(AtFieldScale(rows.Get(ref), rows.Field(ref.index()), 2));
+}
+
 std::string TrimRight(std::string text) {
   text.erase(text.find_last_not_of(' ') + 1);
   return text;
@@ -87,12 +95,12 @@ void Header(HostDocument& document, std::ostream& out) {
     return;
   }
   out << "Document " << NzStr(header->Get("DO11_DOCUM_MG36")) << " "
-      << Exact(header->Get("DO11_NUMDOC")) << " of " << Exact(header->Get("DO11_DATADOC"))
+      << Exact(*header, "DO11_NUMDOC") << " of " << Exact(*header, "DO11_DATADOC")
       << " (registration " << NzStr(header->Get("DO11_NUMREG_CO99")) << "), currency "
       << NzStr(header->Get("DO11_VALUTA_CG08"));
   const std::string company_currency = document.Company()->currency_code;
   if (NzStr(header->Get("DO11_VALUTA_CG08")) != company_currency) {
-    out << " at " << Exact(header->Get("DO11_CAMBIO")) << "; amounts in " << company_currency;
+    out << " at " << Exact(*header, "DO11_CAMBIO") << "; amounts in " << company_currency;
   }
   out << "\n";
 }
@@ -113,8 +121,8 @@ void Body(HostDocument& document, std::ostream& out) {
   for (; !rows->Eof(); rows->MoveNext()) {
     std::string item = NzStr(rows->Get("DO30_CODART_MG66"));
     if (item.empty()) item = NzStr(rows->Get("DO30_CODSPESA_MG04"));
-    table.Add({Exact(rows->Get("DO30_PROGRIGA")), item, Exact(rows->Get("DO30_QTA1")),
-               Exact(rows->Get("DO30_IMPORTO")), Exact(rows->Get("DO30_IMPNETSCP")),
+    table.Add({Exact(*rows, "DO30_PROGRIGA"), item, Exact(*rows, "DO30_QTA1"),
+               Exact(*rows, "DO30_IMPORTO"), Exact(*rows, "DO30_IMPNETSCP"),
                NzStr(rows->Get("DO30_DESCRART"))});
   }
   table.Print(out);
@@ -134,8 +142,8 @@ void TaxSummary(HostDocument& document, std::ostream& out) {
   for (lines->MoveFirst(); !lines->Eof(); lines->MoveNext()) {
     table.Add({TrimRight(NzStr(lines->Get("USA74_TAXGROUP"))),
                TrimRight(NzStr(lines->Get("USA74_TAXJURISDICTION"))),
-               Exact(lines->Get("USA74_IMPONIBILE")), Exact(lines->Get("USA74_ACTUALTAXPERC")),
-               Exact(lines->Get("USA74_IMPORTO"))});
+               Exact(*lines, "USA74_IMPONIBILE"), Exact(*lines, "USA74_ACTUALTAXPERC"),
+               Exact(*lines, "USA74_IMPORTO")});
   }
   table.Print(out);
 }
@@ -156,10 +164,12 @@ void Totals(HostDocument& document, std::ostream& out) {
   };
   for (const auto& [label, field] : kLines) {
     // The document-currency twin, for a document kept in another currency.
-    const Variant& twin = totals->Get(std::string(field) + "_VAL");
-    table.Add(
-        {label, Exact(totals->Get(field)),
-         twin.IsNull() || twin.IsEmpty() ? "" : "(" + Exact(twin) + " in document currency)"});
+    const std::string twin_field = std::string(field) + "_VAL";
+    const Variant& twin = totals->Get(twin_field);
+    table.Add({label, Exact(*totals, field),
+               twin.IsNull() || twin.IsEmpty()
+                   ? ""
+                   : "(" + Exact(*totals, twin_field) + " in document currency)"});
   }
   table.Print(out);
 }
@@ -182,15 +192,15 @@ void PaymentSchedule(HostDocument& document, std::ostream& out) {
                {"Terms", false}});
   for (; !installments->Eof(); installments->MoveNext()) {
     const Variant& due = installments->Get("DO79_SCADE_S");
-    table.Add({Exact(installments->Get("DO79_NUMRATA")),
+    table.Add({Exact(*installments, "DO79_NUMRATA"),
                due.type() == VarType::kDate ? due.CDate().ToIso() : Exact(due),
-               Exact(installments->Get("DO79_TIPOEFF")), Exact(installments->Get("DO79_IMPEFF_S")),
-               Exact(installments->Get("DO79_IMPEFFIVA")), Exact(installments->Get("DO79_BOLLI")),
-               Exact(installments->Get("DO79_SPINC")),
+               Exact(*installments, "DO79_TIPOEFF"), Exact(*installments, "DO79_IMPEFF_S"),
+               Exact(*installments, "DO79_IMPEFFIVA"), Exact(*installments, "DO79_BOLLI"),
+               Exact(*installments, "DO79_SPINC"),
                // Null for a document in company currency.
                installments->Get("DO79_IMPEFFVAL_S").IsNull()
                    ? ""
-                   : Exact(installments->Get("DO79_IMPEFFVAL_S")),
+                   : Exact(*installments, "DO79_IMPEFFVAL_S"),
                NzStr(installments->Get("DO79_CODPAG_CG62"))});
   }
   table.Print(out);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/landed_cost_functions.h"
+#include "db/sql_tokenizer.h"
 #include "tarvolin/automation/error.h"
 #include "tarvolin/automation/text.h"
 #include "tarvolin/db/column_type.h"
@@ -172,16 +173,45 @@ void SqliteConnection::Close() {
   transaction_level_ = 0;
 }
 
+namespace {
+
+// The table a statement works on: the first name after FROM, INTO, UPDATE
+// or TABLE; "" when there is none (or the text does not tokenize).
+std::string TableOf(std::string_view statement) {
+  try {
+    const std::vector<SqlToken> tokens = TokenizeTsql(statement);
+    bool next_is_table = false;
+    for (const SqlToken& token : tokens) {
+      if (!IsSignificant(token)) continue;
+      if (next_is_table && IsName(token)) return SqlNameOf(token);
+      next_is_table =
+          token.kind == SqlTokenKind::kWord &&
+          (SqlEqualsIgnoreCase(token.text, "FROM") || SqlEqualsIgnoreCase(token.text, "INTO") ||
+           SqlEqualsIgnoreCase(token.text, "UPDATE") || SqlEqualsIgnoreCase(token.text, "TABLE"));
+    }
+  } catch (const Error&) {
+  }
+  return "";
+}
+
+}  // namespace
+
+// The database's own message and the table, on one line; the statement as
+// written and as run go into the error's context.
 void SqliteConnection::RaiseDatabaseError(std::string_view statement, std::string_view ran) const {
   std::string description = sqlite3_errmsg(db_);
-  description += " in statement: ";
-  description += statement;
-  if (ran != statement) {
-    description += " (run as: ";
-    description += ran;
-    description += ")";
+  const std::string table = TableOf(statement);
+  if (!table.empty() && description.find(table) == std::string::npos) {
+    description += " (statement on " + table + ")";
   }
-  RaiseText(err::kDatabaseError, kSource, description);
+  std::string context = "statement: ";
+  context += statement;
+  if (ran != statement) {
+    context += "\nrun as: ";
+    context += ran;
+  }
+  throw Error(err::kDatabaseError, std::string(kSource), std::move(description))
+      .WithContext(std::move(context));
 }
 
 void SqliteConnection::RunPlain(const std::string& sql) {
@@ -189,7 +219,7 @@ void SqliteConnection::RunPlain(const std::string& sql) {
   if (sqlite3_exec(Handle(), sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
     std::string text = message != nullptr ? message : "unknown error";
     sqlite3_free(message);
-    RaiseText(err::kDatabaseError, kSource, text + " in statement: " + sql);
+    throw Error(err::kDatabaseError, std::string(kSource), text).WithContext("statement: " + sql);
   }
 }
 

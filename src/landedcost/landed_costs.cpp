@@ -76,7 +76,8 @@ Variant GetSpese(CoreDocument& cc, Connection& connection, const CostKind& kind,
                        .RoundHalfEven(std::clamp(decimals, 0, Decimal::kMaxScale)));
   } catch (const Error& error) {
     // This procedure puts its name after the incoming source, not before.
-    throw Error(error.number(), error.source() + kCrLf + kind.row_cost_label, error.description());
+    throw Error(error.number(), error.source() + kCrLf + kind.row_cost_label, error.description())
+        .WithContext(error.context());
   }
 }
 

@@ -10,6 +10,7 @@
 // the document date, on 2026-04-22.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -94,6 +95,28 @@ TEST(RecalcCommand, FailuresExitWithTheirCodeAndWriteNothing) {
   EXPECT_EQ(no_database.code, 1);
   EXPECT_NE(no_database.err.find("error 3709"), std::string::npos) << no_database.err;
   EXPECT_EQ(no_database.out, "");
+
+  // A statement the database refuses: one line naming the table; the statement on request.
+  demo.connection().ExecuteScript("ALTER TABLE NV05_TAXDETAIL RENAME COLUMN NV05_TAXTYPE TO GONE");
+  for (const bool verbose : {false, true}) {
+    std::vector<std::string> arguments = {Sample(), "--db", demo.path(), "--no-schedule"};
+    if (verbose) arguments.push_back("--verbose");
+    const Outcome refused = Recalc(arguments);
+    EXPECT_EQ(refused.code, 1);
+    const std::string first_line = refused.err.substr(0, refused.err.find('\n'));
+    EXPECT_TRUE(
+        first_line.starts_with("tarvolin: database error in RicalcolaTotaliDaRigheCorpo: <- "))
+        << first_line;
+    EXPECT_TRUE(
+        first_line.ends_with(": no such column: NV05_TAXTYPE (statement on NV05_TAXDETAIL)"))
+        << first_line;
+    EXPECT_EQ(first_line.find("-2147217900"), std::string::npos);
+    if (verbose) {
+      EXPECT_NE(refused.err.find("\nstatement: SELECT TOP 1\r\n    *\r\nFROM"), std::string::npos);
+    } else {
+      EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+    }
+  }
 
   // Registering counterparts that were not rebuilt is refused as a usage error.
   EXPECT_EQ(Recalc({Sample(), "--register", "--no-counterparts"}).code,

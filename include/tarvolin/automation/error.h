@@ -45,6 +45,13 @@ class Error : public std::exception {
   const std::string& source() const noexcept { return source_; }
   const std::string& description() const noexcept { return description_; }
   void set_source(std::string source);
+  // What the description leaves out for brevity (the whole statement a
+  // database refused); "" when nothing. Shown on request only.
+  const std::string& context() const noexcept { return context_; }
+  Error&& WithContext(std::string context) && {
+    context_ = std::move(context);
+    return std::move(*this);
+  }
 
   // "Error N (source): description", for logs and the command line.
   const char* what() const noexcept override { return what_.c_str(); }
@@ -54,6 +61,7 @@ class Error : public std::exception {
   int32_t number_;
   std::string source_;
   std::string description_;
+  std::string context_;
   std::string what_;
 };
 
