@@ -499,7 +499,8 @@ Decimal Decimal::FromDouble(double value) {
     const auto res = std::to_chars(buf, buf + sizeof buf, value);
     Raise(err::kOverflow, kSource, std::string_view(buf, static_cast<size_t>(res.ptr - buf)));
   }
-  if (value == 0) return Decimal();
+  // Below the smallest step the type keeps, nothing is left.
+  if (std::fabs(value) < 1e-28) return Decimal();
   // 15 significant digits, exactly rounded from the binary value. When the
   // 15th digit would fall below 10^-28, round at 10^-28 instead.
   auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);

@@ -154,9 +154,9 @@ Variant Variant::Null() noexcept {
 
 VarType Variant::type() const noexcept {
   static constexpr VarType kTypes[] = {
-      VarType::kEmpty,  VarType::kNull,    VarType::kInteger, VarType::kLong,
-      VarType::kDouble, VarType::kDecimal, VarType::kString,  VarType::kBoolean,
-      VarType::kDate,   VarType::kObject,  VarType::kArray,
+      VarType::kEmpty,  VarType::kNull,    VarType::kInteger,      VarType::kLong,
+      VarType::kDouble, VarType::kDecimal, VarType::kString,       VarType::kBoolean,
+      VarType::kDate,   VarType::kObject,  VarType::kVariantArray,
   };
   return kTypes[value_.index()];
 }

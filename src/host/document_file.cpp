@@ -748,7 +748,7 @@ class Formatter {
       case VarType::kString:
         writer_.String(value.str());
         return;
-      case VarType::kArray:
+      case VarType::kVariantArray:
         writer_.BeginArray(true);
         for (const Variant& item : value.array()) WriteVariant(item, where);
         writer_.EndArray();
@@ -971,7 +971,8 @@ class Formatter {
           if (value.IsEmpty()) continue;
           const std::string& field = cursor->Field(i).name;
           writer_.Key(field);
-          WriteVariant(value, name + " row " + std::to_string(row) + ", field " + field);
+          WriteVariant(AtFieldScale(value, cursor->Field(i)),
+                       name + " row " + std::to_string(row) + ", field " + field);
         }
         writer_.EndObject();
       }

@@ -236,7 +236,8 @@ class CriteriaParser {
         return left;
       }
       Node right = Term(depth);
-      if (kind == Node::Kind::kAnd && (IsOrGroup(left) || IsOrGroup(right))) {
+      if (kind == Node::Kind::kAnd &&
+          (IsOrGroup(left) || left.holds_or_group || IsOrGroup(right))) {
         scanner_.Fail("a group of OR-ed clauses cannot be AND-ed with another clause");
       }
       left = Join(kind, std::move(left), std::move(right));
@@ -247,16 +248,28 @@ class CriteriaParser {
     return node.grouped && node.kind == Node::Kind::kOr;
   }
 
+  // Clauses joined in a row by the same word become one node's children. The
+  // running node takes the next term in place, so a long chain parses in
+  // linear time. An OR group flattened into an OR chain is remembered: the
+  // chain may not be AND-ed afterwards either.
   static Node Join(Node::Kind kind, Node left, Node right) {
+    const bool or_group = IsOrGroup(left) || IsOrGroup(right) || left.holds_or_group;
     Node joined;
-    joined.kind = kind;
-    for (Node* part : {&left, &right}) {
-      if (part->kind == kind) {
-        for (Node& child : part->children) joined.children.push_back(std::move(child));
-      } else {
-        joined.children.push_back(std::move(*part));
-      }
+    if (left.kind == kind && !left.grouped) {
+      joined = std::move(left);
+    } else if (left.kind == kind) {
+      joined.kind = kind;
+      joined.children = std::move(left.children);
+    } else {
+      joined.kind = kind;
+      joined.children.push_back(std::move(left));
     }
+    if (right.kind == kind) {
+      for (Node& child : right.children) joined.children.push_back(std::move(child));
+    } else {
+      joined.children.push_back(std::move(right));
+    }
+    joined.holds_or_group = kind == Node::Kind::kOr && or_group;
     return joined;
   }
 

@@ -38,7 +38,8 @@ class Predicate {
   struct Node {
     enum class Kind : uint8_t { kClause, kAnd, kOr };
     Kind kind = Kind::kClause;
-    bool grouped = false;  // written in parentheses
+    bool grouped = false;         // written in parentheses
+    bool holds_or_group = false;  // a parenthesised OR group was joined into it
     Clause clause;
     std::vector<Node> children;
   };

@@ -1,5 +1,6 @@
 #include "recordset/value_rules.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -295,3 +296,29 @@ Variant ConvertForField(const FieldInfo& field, Variant value) {
 }
 
 }  // namespace tarvolin::recordset_detail
+
+namespace tarvolin {
+
+Variant AtFieldScale(const Variant& value, const FieldInfo& field, int most) {
+  const bool decimal_field = field.type == DataType::kDecimal || field.type == DataType::kNumeric ||
+                             field.type == DataType::kCurrency;
+  const int scale = std::min<int>(field.numeric_scale, most);
+  if (!decimal_field || scale <= 0) return value;
+  switch (value.type()) {
+    case VarType::kInteger:
+    case VarType::kLong:
+    case VarType::kDecimal: {
+      const Decimal number = value.CDec();
+      if (number.scale() >= scale) return value;
+      try {
+        return Variant(number.WithScale(scale));
+      } catch (const Error&) {
+        return value;  // too many digits to pad: shown as it is
+      }
+    }
+    default:
+      return value;
+  }
+}
+
+}  // namespace tarvolin

@@ -140,6 +140,10 @@ TEST(DecimalDouble, FromDoubleKeepsFifteenDigitsAndToDoubleGivesTheNearest) {
       {1.2345678949999999e-20, "0.0000000000000000000123456789"},
       {1e-29, "0"},
       {-1e-29, "0"},
+      // Below 1E-28 nothing is kept, also where rounding at 1E-28 would give 1E-28.
+      {6e-29, "0"},
+      {9.99e-29, "0"},
+      {1e-28, "0.0000000000000000000000000001"},
       {7.9e28, "79000000000000000000000000000"},
   };
   for (const auto& c : cases) EXPECT_EQ(Decimal::FromDouble(c.value).ToString(), c.text) << c.value;

@@ -138,6 +138,10 @@ TEST(VariantArray, ArraysAreValues) {
   EXPECT_EQ(a.array()[0].CInt(), 1);
   EXPECT_EQ(b.array()[0].CInt(), 2);
   EXPECT_TRUE(Raises([&] { (void)(a == b); }, 13));
+  // An array of Variants reports the array flag plus its element type.
+  EXPECT_EQ(static_cast<int>(a.type()), 8204);
+  EXPECT_TRUE(a.IsArray());
+  EXPECT_FALSE(Variant(int16_t{1}).IsArray());
 }
 
 }  // namespace

@@ -109,8 +109,14 @@ TEST_F(LandedCosts, CustomersAndTypesWithoutTheSwitchGetNoNewCost) {
   EXPECT_EQ(Cost(1, "DO50_FLGSPESETR"), Decimal(0));
   // The reset leaves the rows' amounts as they are.
   EXPECT_EQ(Nets()[0], "109.5");
+  // Duty annotated on a type that carries it, then reset on one that has no switch row.
+  header_->Set("DO11_DOCUM_MG36", Variant("PIMP"));
+  engine_->AnnotazioneSpeseDaziACosto();
+  EXPECT_EQ(Cost(2, "DO50_SPESEDZ"), D("12.75"));
   header_->Set("DO11_DOCUM_MG36", Variant("NOTYPE"));
   engine_->AnnotazioneSpeseDaziACosto();
+  EXPECT_EQ(Cost(2, "DO50_SPESEDZ"), Decimal(0));
+  EXPECT_EQ(Cost(2, "DO50_FLGSPESEDZ"), Decimal(0));
   EXPECT_EQ(costs_->RecordCount(), 3);
 }
 

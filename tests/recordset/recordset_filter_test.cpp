@@ -99,6 +99,9 @@ TEST(RecordsetFilter, RejectsBadCriteriaAndLeavesTheRecordsetAsItWas) {
       "QTY LIKE 1",
       "DT = #2024-13-45#",
       "QTY = 1 XOR ID = 2",
+      // An OR group stays one when more clauses are OR-ed to it: it may not be AND-ed.
+      "(QTY = 1 OR QTY = 2) OR QTY = 3 AND ID = 3",
+      "(QTY = 1 OR QTY = 2) AND ID = 3",
       "[Ship To = 'x'",
   };
   for (const std::string& criteria : malformed) {

@@ -84,7 +84,8 @@ TEST_F(Recalculation, CompanyCurrencyInvoiceGetsItsTaxAndTotals) {
   EXPECT_EQ(Total("DO13_TOTAPAGARE"), D("1350.01"));
   EXPECT_EQ(Total("DO13_TOTMERCE1"), D("1250"));
   // No foot discounts: gross goods equal net goods.
-  EXPECT_EQ(Total("DO13_TOTLORDOMERCE"), Total("DO13_TOTNETTOMERCE"));
+  EXPECT_EQ(Total("DO13_TOTLORDOMERCE"), D("1250"));
+  EXPECT_EQ(Total("DO13_TOTNETTOMERCE"), D("1250"));
   auto totals = document_->Get(DocumentTable::kTotals);
   EXPECT_TRUE(totals->Get("DO13_TOTDOCUMENTO_VAL").IsNull());  // company currency
   EXPECT_TRUE(document_->State().totals_changed);
@@ -107,11 +108,18 @@ TEST_F(Recalculation, AllFlagsOffStillTaxesAndHandsOverTheTotals) {
   body_->MoveFirst();
   body_->Set("DO30_IMPORTO", Variant(D("500.00")));
   body_->Set("DO30_IMPNETSCP", Variant(D("500.00")));
+  // The summary is not rebuilt, but its tax is: halve the GENERAL bases there.
+  auto summary = document_->Get(DocumentTable::kTaxSummary);
+  for (summary->MoveFirst(); !summary->Eof(); summary->MoveNext()) {
+    if (NzStr(summary->Get("USA74_TAXGROUP")) == "GENERAL") {
+      summary->Set("USA74_IMPONIBILE", Variant(D("500.00")));
+    }
+  }
   api.RicalcolaTotaliDaRigheCorpo(false, false, false, false, false, false);
-  // The old tax summary is recalculated on its old bases; goods totals stay as
-  // they were, and the taxable amount, not summed this time, is 0.
+  // 500.00 GENERAL at 8.00%: 31.25 + 2.50 + 5.00 + 1.25 = 40.00, with CLOTHING's 20.01.
+  // Goods totals stay as they were, and the taxable amount, not summed this time, is 0.
   EXPECT_EQ(Total("DO13_TOTMERCE1"), D("1250"));
-  EXPECT_EQ(Total("DO13_TOTIVA"), D("100.01"));
+  EXPECT_EQ(Total("DO13_TOTIVA"), D("60.01"));
   EXPECT_EQ(Total("DO13_TOTIMPONIBILE"), D("0"));
   EXPECT_EQ(document_->totals()->Count(), 36);
 }

@@ -34,7 +34,8 @@ enum class VarType : int {
   kVariant = 12,
   kDecimal = 14,
   kByte = 17,
-  kArray = 8192,
+  kArray = 8192,  // a flag: an array's VarType is kArray + its element type
+  kVariantArray = kArray + kVariant,
 };
 
 // An automation date: days since 1899-12-30, the time as the fraction of a day.
@@ -94,7 +95,9 @@ class Variant {
   bool IsString() const noexcept { return type() == VarType::kString; }
   bool IsObject() const noexcept { return type() == VarType::kObject; }
   bool IsNothing() const noexcept;  // an object reference set to Nothing
-  bool IsArray() const noexcept { return type() == VarType::kArray; }
+  bool IsArray() const noexcept {
+    return (static_cast<int>(type()) & static_cast<int>(VarType::kArray)) != 0;
+  }
   // A number subtype: Integer, Long, Double, Decimal, Boolean or Date.
   bool IsNumber() const noexcept;
   // VB's IsNumeric: numbers, Empty, Boolean, and text that converts to a number.

@@ -45,6 +45,14 @@ struct FieldInfo {
   uint8_t numeric_scale = 0;
 };
 
+class Variant;
+
+// A number of a kDecimal, kNumeric or kCurrency field with a scale, as a
+// Decimal with at least that many decimals (3 in a field of scale 2 is 3.00),
+// or at most `most` when the field keeps more, so amounts are written and
+// shown alike; digits are never dropped. Any other value comes back as it is.
+Variant AtFieldScale(const Variant& value, const FieldInfo& field, int most = 28);
+
 // A field resolved once by name (Recordset::Resolve). Reading through it is an
 // index into the row. Valid for the recordset that resolved it, its clones and
 // its copies (they share the field list).
