@@ -200,9 +200,11 @@ int32_t HostDocument::MessageBox(std::string_view text, std::string_view title, 
 
 int HostDocument::Ask(std::string_view procedure, int32_t, std::string_view, int32_t,
                       const Error& error) {
-  asked_errors_.push_back(
-      {std::string(procedure), error.number(), error.source(), error.description(), error_answer_});
-  return error_answer_;
+  AskedError asked{std::string(procedure), error.number(), error.source(), error.description(),
+                   error_answer_};
+  if (error_decider_) asked.answer = error_decider_(asked);
+  asked_errors_.push_back(asked);
+  return asked.answer;
 }
 
 std::string HostSession::CatalogueText(int32_t number, const VariantArray& parameters) {
