@@ -263,7 +263,9 @@ INSERT INTO MG04_SPESE (MG04_CODICE, MG04_DESCR, MG04_INDTIPOSPESA, MG04_INDTIPO
   ('SHIPPING',  'Shipping by order value',                    3, 0, 0, NULL),
   ('INSURANCE', 'Transit insurance by document total',        4, 3, 0, NULL),
   ('CODFEE',    'Collect-on-delivery fee',                    5, 3, 1, NULL),
-  ('MISC',      'Miscellaneous charge entered by hand',       0, 0, 0, NULL);
+  ('MISC',      'Miscellaneous charge entered by hand',       0, 0, 0, NULL),
+  ('FRTWEIGHT', 'Freight by order weight (lb)',               3, 2, 0, NULL),
+  ('COLLECT',   'Collection charge: percentage of net goods', 1, 0, 0, NULL);
 
 -- Kinds 1 and 2 use the lowest bracket whatever the base (HANDLING's 500 bracket);
 -- kinds 3 to 5 the first bracket whose limit reaches the base.
@@ -290,7 +292,17 @@ INSERT INTO MG05_SCAGLSPESE (MG05_CODICE_MG04, MG05_CODICE_CG08, MG05_FINOA,
   ('CODFEE',    'USD', 500,       3.00,  2.00),
   ('CODFEE',    'USD', 999999999, 5.00,  1.00),
   ('CODFEE',    'CAD', 700,       4.00,  2.00),
-  ('CODFEE',    'CAD', 999999999, 7.00,  1.00);
+  ('CODFEE',    'CAD', 999999999, 7.00,  1.00),
+  -- Freight by the order's gross weight in lb (the expense base of totals kind 2);
+  -- nothing above 500 lb, which ships by quote.
+  ('FRTWEIGHT', 'USD', 50,        15.00, 0),
+  ('FRTWEIGHT', 'USD', 150,       35.00, 0),
+  ('FRTWEIGHT', 'USD', 500,       60.00, 0),
+  ('FRTWEIGHT', 'CAD', 50,        20.00, 0),
+  ('FRTWEIGHT', 'CAD', 150,       48.00, 0),
+  ('FRTWEIGHT', 'CAD', 500,       82.00, 0),
+  ('COLLECT',   'USD', 999999999, 0,     1.50),
+  ('COLLECT',   'CAD', 999999999, 0,     1.75);
 
 ------------------------------------------------------------------------------------
 -- Payment terms, agents, customers and suppliers

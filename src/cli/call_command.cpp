@@ -1,5 +1,6 @@
 #include "call_command.h"
 
+#include <charconv>
 #include <memory>
 #include <optional>
 
@@ -15,16 +16,37 @@ namespace {
 
 constexpr std::string_view kSource = "tarvolin call";
 
-// "@DO30_DOCCORPO": the document's recordset of that table.
+// "@DO30_DOCCORPO": the document's recordset of that table, on its first row;
+// "@DO30_DOCCORPO[3]": on its third row, in the order of the file.
 Variant DocumentRecordset(const std::string& text, ICLSMG_TARVOLIN& engine) {
-  const std::string name = text.substr(1);
+  std::string name = text.substr(1);
+  int row = 0;
+  if (const size_t open = name.find('['); open != std::string::npos) {
+    const std::string number = name.substr(open + 1);
+    const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), row);
+    if (ec != std::errc() || end + 1 != number.data() + number.size() || *end != ']' || row < 1) {
+      Raise(err::kBadArgument, kSource, text + ": a row is chosen as @TABLE[N], N from 1");
+    }
+    name.resize(open);
+  }
   DocumentTable table;
   if (!DocumentTableFromName(name, table)) {
     Raise(err::kItemNotFound, kSource, "no document recordset " + name);
   }
   const auto document = engine.cc();
   if (!document) Raise(err::kObjectNotSet, kSource, text + " needs --document");
-  return Variant(ObjectRef(document->Recordsets().Get(table)));
+  auto recordset = document->Recordsets().Get(table);
+  if (row > 0) {
+    const int rows = recordset ? recordset->RecordCount() : 0;
+    if (row > rows) {
+      Raise(err::kBadArgument, kSource,
+            text + ": " + name + " has " + std::to_string(rows) + " rows, no row " +
+                std::to_string(row));
+    }
+    recordset->MoveFirst();
+    recordset->Move(row - 1);
+  }
+  return Variant(ObjectRef(recordset));
 }
 
 // A command-line argument as the Variant a host would pass: the words Null and

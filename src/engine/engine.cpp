@@ -207,23 +207,6 @@ std::shared_ptr<Recordset> CLSMG_TARVOLIN::CopiaRecordset(std::shared_ptr<Record
 
 // ---- Members built by the other subsystems ----
 
-void CLSMG_TARVOLIN::ImpostaPrezziPerRigaDaLordo(std::shared_ptr<Recordset>&,
-                                                 std::shared_ptr<Recordset>&, const Variant&,
-                                                 int16_t, bool) {
-  NotInThisBuild("ImpostaPrezziPerRigaDaLordo");
-}
-void CLSMG_TARVOLIN::CambiaDocCorpoPrezzo1Rel(std::shared_ptr<Recordset>&, const Variant&, bool,
-                                              bool) {
-  NotInThisBuild("CambiaDocCorpoPrezzo1Rel");
-}
-void CLSMG_TARVOLIN::CambiaDocCorpoPrezzo2Rel(std::shared_ptr<Recordset>&, const Variant&, bool,
-                                              bool) {
-  NotInThisBuild("CambiaDocCorpoPrezzo2Rel");
-}
-void CLSMG_TARVOLIN::CambiaDocCorpoPrezzoCFRel(std::shared_ptr<Recordset>&, const Variant&, bool,
-                                               bool) {
-  NotInThisBuild("CambiaDocCorpoPrezzoCFRel");
-}
 std::string CLSMG_TARVOLIN::CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(
     const std::optional<Variant>&) {
   NotInThisBuild("CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale");

@@ -34,8 +34,9 @@ constexpr int32_t kDefaultAttributes = field_attr::kIsNullable | field_attr::kMa
 constexpr size_t kShownTextLength = 60;
 
 constexpr std::string_view kSections[] = {
-    "format",       "company",    "session",        "settings",     "state",       "messages",
-    "error_answer", "recordsets", "shown_messages", "asked_errors", "edited_rows", "totals"};
+    "format",      "company",      "session",    "settings",       "state",
+    "messages",    "error_answer", "recordsets", "shown_messages", "asked_errors",
+    "edited_rows", "totals",       "calculation"};
 constexpr std::string_view kCompanyKeys[] = {"number",
                                              "currency",
                                              "first_decimals",
@@ -194,6 +195,9 @@ class Reader {
     ReadRecordsets(*recordsets, *file.document);
     // After the recordsets: the excluded row is a row of the body.
     if (const Value* state = root.Find("state")) ReadState(*state, *file.document);
+    if (const Value* calculation = root.Find("calculation")) {
+      ReadCalculation(*calculation, *file.document);
+    }
     // shown_messages, asked_errors, edited_rows and totals report a run; they
     // are accepted so that a written file can be read again, and not read.
     return file;
@@ -647,6 +651,43 @@ class Reader {
     }
   }
 
+  // The host's calculation data: the linked expense records and the four
+  // withholding and contribution bases.
+  void ReadCalculation(const Value& object, HostDocument& document) const {
+    constexpr std::string_view kKeys[] = {"expense_links", "withholding_bases"};
+    CheckKeys(object, kKeys, "calculation", "key");
+    if (const Value* links = object.Find("expense_links")) {
+      if (!links->IsArray()) Fail("calculation.expense_links", Shown(*links) + " is not a list");
+      auto recordset = HostDocument::NewExpenseLinks();
+      for (size_t r = 0; r < links->items.size(); ++r) {
+        const std::string where = "calculation.expense_links row " + std::to_string(r + 1);
+        const Value& row = links->items[r];
+        if (!row.IsObject()) Fail(where, Shown(row) + " is not a row object");
+        recordset->AddNew();
+        for (const auto& [name, value] : row.members) {
+          const auto ref = recordset->TryResolve(name);
+          if (!ref) Fail(where + ", field " + name, "no such field");
+          recordset->Set(
+              *ref, FieldValue(recordset->Field(ref->index()), value, where + ", field " + name));
+        }
+        recordset->Update();
+      }
+      document.set_expense_links(std::move(recordset));
+    }
+    if (const Value* bases = object.Find("withholding_bases")) {
+      if (!bases->IsArray() || bases->items.size() != 4) {
+        Fail("calculation.withholding_bases", Shown(*bases) + " is not a list of four amounts");
+      }
+      const FieldInfo amount{.name = "base", .type = DataType::kDecimal};
+      for (size_t i = 0; i < 4; ++i) {
+        document.Calculation().SetWithholdingBase(
+            static_cast<WithholdingBase>(i),
+            FieldValue(amount, bases->items[i],
+                       "calculation.withholding_bases[" + std::to_string(i + 1) + "]"));
+      }
+    }
+  }
+
   // The excluded row is written as its 1-based row number in the body.
   Variant ExcludedRow(const Value& value, HostDocument& document, std::string_view where) const {
     if (value.IsNull()) return Variant::Null();
@@ -702,6 +743,7 @@ class Formatter {
       if (const auto recordset = document.Get(table)) WriteRecordset(table, *recordset);
     }
     writer_.EndObject();
+    WriteCalculation(document);
     WriteReport(document, outcome);
     writer_.EndObject();
     return writer_.Finish();
@@ -979,6 +1021,37 @@ class Formatter {
     }
     writer_.EndArray();
     if (with_fields) writer_.EndObject();
+  }
+
+  // Written when the document has linked expense records or a base not 0.
+  void WriteCalculation(const HostDocument& document) {
+    const auto& bases = document.withholding_bases();
+    const bool any_base = std::any_of(
+        bases.begin(), bases.end(), [](const Variant& base) { return !NzDecimal(base).is_zero(); });
+    const auto& links = document.expense_links();
+    if (!links && !any_base) return;
+    writer_.Key("calculation");
+    writer_.BeginObject();
+    if (links) {
+      writer_.Key("expense_links");
+      writer_.BeginArray();
+      const auto cursor = links->Clone();
+      for (cursor->MoveFirst(); !cursor->Eof(); cursor->MoveNext()) {
+        writer_.BeginObject(true);
+        for (int i = 0; i < cursor->FieldCount(); ++i) {
+          if (cursor->Get(FieldRef(i)).IsEmpty()) continue;
+          writer_.Key(cursor->Field(i).name);
+          WriteVariant(cursor->Get(FieldRef(i)), "calculation.expense_links");
+        }
+        writer_.EndObject();
+      }
+      writer_.EndArray();
+    }
+    writer_.Key("withholding_bases");
+    writer_.BeginArray(true);
+    for (const Variant& base : bases) WriteVariant(base, "calculation.withholding_bases");
+    writer_.EndArray();
+    writer_.EndObject();
   }
 
   void WriteReport(const HostDocument& document, const EngineOutcome* outcome) {

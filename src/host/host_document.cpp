@@ -202,17 +202,19 @@ int HostDocument::Ask(std::string_view procedure, int32_t, std::string_view, int
                       const Error& error) {
   // Nobody mends anything between two retries here: the same error asked
   // again and again is retried a few times, then the procedure is left.
-  int answer = error_answer_;
-  if (answer == ErrorService::kRetry) {
+  AskedError asked{std::string(procedure), error.number(), error.source(), error.description(),
+                   error_answer_};
+  if (error_decider_) {
+    asked.answer = error_decider_(asked);
+  } else if (asked.answer == ErrorService::kRetry) {
     const bool again = !asked_errors_.empty() && asked_errors_.back().procedure == procedure &&
                        asked_errors_.back().number == error.number() &&
                        asked_errors_.back().description == error.description();
     consecutive_retries_ = again ? consecutive_retries_ + 1 : 1;
-    if (consecutive_retries_ > kMaxRetries) answer = kLeave;
+    if (consecutive_retries_ > kMaxRetries) asked.answer = kLeave;
   }
-  asked_errors_.push_back(
-      {std::string(procedure), error.number(), error.source(), error.description(), answer});
-  return answer;
+  asked_errors_.push_back(asked);
+  return asked.answer;
 }
 
 std::string HostSession::CatalogueText(int32_t number, const VariantArray& parameters) {

@@ -200,7 +200,18 @@ void CLSMG_TARVOLIN::RicalcolaTotaliDaRigheCorpo(bool ImportoNettoScontiPiede,
     RicalcolaTotaliDaRigheCorpo_CicloRighe(pass);
 
     // 17. Calculated expenses.
-    if (pass.HaSpese) Missing("The calculation of document expenses");
+    if (pass.HaSpese) {
+      ExpenseArgs expenses;
+      expenses.NumSpese = pass.NumSpese;
+      expenses.RstCorpo = body;
+      expenses.CodiceValuta = currency;
+      expenses.DocInValutaAzienda = company_currency;
+      expenses.ContropartiteCastellettoIva = ContropartiteCastellettoIva;
+      expenses.TotaliDocumento = TotaliDocumento;
+      expenses.AliquotaRiga = &pass.AzzeraPerRiga;
+      expenses.AccumulatoriTotali = &totals;
+      RicalcolaTotaliDaRigheCorpo_CalcoloSpese(expenses);
+    }
 
     // 18, 19. Sales tax.
     auto summary = recordsets.Get(DocumentTable::kTaxSummary);

@@ -23,9 +23,9 @@
 namespace tarvolin {
 namespace {
 
-std::string Sample() {
+std::string Sample(const char* name = "invoice.json") {
   return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "data" /
-          "samples" / "invoice.json")
+          "samples" / name)
       .string();
 }
 
@@ -39,6 +39,21 @@ Outcome Recalc(std::vector<std::string> arguments) {
   std::ostringstream out, err;
   const int code = cli::RecalcMain(arguments, out, err);
   return {code, out.str(), err.str()};
+}
+
+// Freight by weight (53.88 lb: 35.00) and a 1.5% collection charge (33.22),
+// worked in docs/prices-and-expenses.md.
+TEST(RecalcCommand, SampleInvoiceWithCalculatedExpenses) {
+  testing_support::DemoDatabase demo;
+  const Outcome report =
+      Recalc({Sample("invoice_expenses.json"), "--db", demo.path(), "--format", "text"});
+  ASSERT_EQ(report.code, 0) << report.err;
+  for (const char* line :
+       {"  Taxable amount  2282.82\n", "  Tax              179.98\n", "  Document total  2462.80\n",
+        "    4  FRTWEIGHT         1      35          35", "    5  COLLECT           1   33.22",
+        "  FREIGHT   TX-ST             35  6.2500    2.19\n"}) {
+    EXPECT_NE(report.out.find(line), std::string::npos) << line << " in\n" << report.out;
+  }
 }
 
 TEST(RecalcCommand, SampleInvoiceReportsTheHandWorkedTotalsAndRegisters) {

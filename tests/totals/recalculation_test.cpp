@@ -124,21 +124,24 @@ TEST_F(Recalculation, AllFlagsOffStillTaxesAndHandsOverTheTotals) {
   EXPECT_EQ(document_->totals()->Count(), 36);
 }
 
-TEST_F(Recalculation, MissingCapabilitiesStopTheRecalculationByName) {
+TEST_F(Recalculation, ACalculatedExpenseIsPricedTotalledAndTaxed) {
   ICLSMG_TARVOLIN& api = *engine_;
-  // A calculated expense row (HANDLING is priced from the totals).
-  AppendRow(*body_, {});
-  body_->Set("DO30_PROGRIGA", Variant(int32_t{3}));
+  // HANDLING: the lowest USD bracket, 1% of the gross goods 1250.00 + 5.00.
+  AddRow(3, "FREIGHT", "0", "0");
   body_->Set("DO30_INDTIPORIGA", Variant(int16_t{4}));
   body_->Set("DO30_INDTIPODATI", Variant(int16_t{3}));
   body_->Set("DO30_CODSPESA_MG04", Variant("HANDLING"));
-  try {
-    api.RicalcolaTotaliDaRigheCorpo(true, true, true, false, true, true);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kNotSupported);
-    EXPECT_NE(e.description().find("document expenses"), std::string::npos) << e.description();
-  }
+  body_->Set("DO30_CPMERCE_CG24", Variant("4100"));
+  api.RicalcolaTotaliDaRigheCorpo(true, true, true, false, true, true);
+  body_->MoveLast();
+  EXPECT_EQ(NzDecimal(body_->Get("DO30_PREZZO1")), D("17.50"));
+  EXPECT_EQ(NzDecimal(body_->Get("DO30_IMPORTO")), D("17.50"));
+  EXPECT_EQ(NzDecimal(body_->Get("DO30_TOTSTAX")), D("8"));
+  EXPECT_EQ(Total("DO13_TOTIMPONIBILE"), D("1267.50"));
+  EXPECT_EQ(Total("DO13_TOTSPVAR1"), D("17.50"));
+  // GENERAL 1000.00: 62.50 + 5.00 + 10.00 + 2.50; CLOTHING 250.00: 15.63 +
+  // 1.25 + 2.50 + 0.63; FREIGHT 17.50: 1.09 + 0.09 + 0.18 + 0.04.
+  EXPECT_EQ(Total("DO13_TOTIVA"), D("101.41"));
 }
 
 TEST_F(Recalculation, EditedRowsDriveTheGroupedRows) {

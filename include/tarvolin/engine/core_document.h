@@ -158,7 +158,27 @@ struct CurrencyCache {
   int16_t price_decimals = 0;
 };
 
-// Arithmetic the host's framework offers on amounts.
+// The records the host links to body rows that are calculated expenses,
+// keyed by the row's registration number and progressive.
+class ExpenseLinks {
+ public:
+  virtual ~ExpenseLinks() = default;
+  // The linked record of a row, positioned so its fields can be read
+  // (LP11_INDTIPOSPESA...); nullptr when the row has none.
+  virtual std::shared_ptr<Recordset> Find(const Variant& registration,
+                                          const Variant& progressive) = 0;
+};
+
+// The four bases a document keeps for withholdings and contributions.
+enum class WithholdingBase {
+  kIntegrativeContribution,
+  kWithholdingTax,
+  kAgentsFundWithholding,
+  kSocialSecurityContribution,
+};
+
+// Arithmetic the host's framework offers on amounts, prices and rows.
+// docs/prices-and-expenses.md gives the host's rules and their rounding.
 class CalculationServices {
  public:
   virtual ~CalculationServices() = default;
@@ -168,6 +188,38 @@ class CalculationServices {
   // `percentage` % of amount, rounded to the decimals of currency.
   virtual Variant PercentageOf(const Variant& amount, const Variant& percentage,
                                std::string_view currency) = 0;
+
+  // ---- Rates, prices and expenses of body rows ----
+  // The rate (a percentage) of the body's current row, and the rate it takes
+  // when it has none of its own.
+  virtual Variant PrimaryRowRate(const std::shared_ptr<Recordset>& body) = 0;
+  virtual Variant SecondaryRowRate(const std::shared_ptr<Recordset>& body) = 0;
+  // The rate amount of a price, rounded to price_decimals.
+  virtual double RateAmount(const Variant& price, const Variant& rate, std::string_view currency,
+                            int16_t price_decimals) = 0;
+  // The price without the rate a price includes.
+  virtual double NetOfIncludedRate(const Variant& price, const Variant& rate,
+                                   std::string_view currency) = 0;
+  // The amount without the rate an amount includes (extraction).
+  virtual double AmountWithoutRate(const Variant& amount, const Variant& rate,
+                                   std::string_view currency) = 0;
+  // The base of an expense computed on the expense-base totals kind; with
+  // whole_base false, the part of it up to limit.
+  virtual Variant ExpenseBase(std::string_view expense_code, bool company_currency,
+                              const Variant& limit, bool whole_base) = 0;
+  // The current row's amounts from its quantity, prices, discounts and
+  // mark-ups; with net_too, its amount net of foot discounts as well.
+  virtual void RecalculateRow(const std::shared_ptr<Recordset>& body, bool net_too) = 0;
+  // The host's own price change of the current row in unit 1, unit 2 or the
+  // customer/supplier unit (unit 3), for a price that includes the row's rate.
+  virtual void ChangePrice(int16_t unit, const std::shared_ptr<Recordset>& body,
+                           const Variant& price, bool first_flag, bool second_flag) = 0;
+  // The current row's prices changed.
+  virtual void RowPricesChanged(const std::shared_ptr<Recordset>& body) = 0;
+  // The expense-link lookup; nullptr when the document has none.
+  virtual ExpenseLinks* ExpenseLinkLookup() = 0;
+  virtual Variant GetWithholdingBase(WithholdingBase base) = 0;
+  virtual void SetWithholdingBase(WithholdingBase base, const Variant& value) = 0;
 };
 
 // Messages to the user and the answer to errors.

@@ -241,6 +241,23 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
   const std::vector<int16_t>& ArrSpeseTipoTot() const { return arr_spese_tipo_tot_; }
   const std::vector<int16_t>& ArrSpeseTipoAliq() const { return arr_spese_tipo_aliq_; }
 
+  // ---- Calculated expenses (src/totals/document_expenses.cpp) ----
+  // The driver's working values for the expense calculation; the
+  // accumulators it reads and adds to (8-15, 26-31) are AccumulatoriTotali's.
+  struct ExpenseArgs {
+    int16_t NumSpese = 0;                      // entries of the expense arrays
+    std::shared_ptr<Recordset> RstCorpo;       // the body rows (a clone)
+    std::shared_ptr<Recordset> RecordLinkato;  // out: the last linked record found
+    std::string CodiceValuta;                  // the document currency
+    std::shared_ptr<Recordset> RstLavoro;      // work recordset, left cleared
+    bool DocInValutaAzienda = true;
+    bool ContropartiteCastellettoIva = true;
+    bool TotaliDocumento = true;
+    Variant* AliquotaRiga = nullptr;             // the row's rate work value (may be null)
+    VariantArray* AccumulatoriTotali = nullptr;  // the 52 accumulators
+  };
+  void RicalcolaTotaliDaRigheCorpo_CalcoloSpese(ExpenseArgs& args);
+
   // ---- Payment schedule (src/schedule/) ----
   // True when the rebuilt schedule differs from the old one in what matters.
   bool ScadenzeDiverse(const std::shared_ptr<Recordset>& old_schedule,
@@ -290,6 +307,8 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
   std::shared_ptr<Dictionary> dict_tax_above_max_;
   std::shared_ptr<Dictionary> dict_tax_on_tax_;
   int16_t decimali_tasse_ = 0;
+  // How deep the related-unit price changes are nested (a loop is stopped).
+  int price_change_depth_ = 0;
 };
 
 }  // namespace tarvolin

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -53,7 +54,8 @@ class HostDocument : public CoreDocument,
                      private CalculationServices,
                      private DialogueServices,
                      private RecalculationNotices,
-                     private ErrorService {
+                     private ErrorService,
+                     private ExpenseLinks {
  public:
   explicit HostDocument(std::shared_ptr<CurrentCompany> company);
 
@@ -101,6 +103,21 @@ class HostDocument : public CoreDocument,
   const std::vector<ShownMessage>& messages() const { return messages_; }
   const std::vector<AskedError>& asked_errors() const { return asked_errors_; }
 
+  // ---- Calculation (src/host/host_calculation.cpp) ----
+  // An empty recordset of linked expense records: LP11_NUMREG_CO99,
+  // LP11_PROGRIGA, LP11_INDTIPOSPESA.
+  static std::shared_ptr<Recordset> NewExpenseLinks();
+  // The document's linked expense records; nullptr: it has no lookup.
+  void set_expense_links(std::shared_ptr<Recordset> links) { expense_links_ = std::move(links); }
+  const std::shared_ptr<Recordset>& expense_links() const { return expense_links_; }
+  const std::array<Variant, 4>& withholding_bases() const { return withholding_bases_; }
+  int price_notifications() const { return price_notifications_; }
+  // Decides each answer of the error service from the error asked about (a
+  // test can mend the cause and answer 4); unset, the fixed answer applies.
+  void set_error_decider(std::function<int(const AskedError&)> decider) {
+    error_decider_ = std::move(decider);
+  }
+
  private:
   // CompanyServices.
   std::string CompanyCurrencyCode() override;
@@ -124,6 +141,28 @@ class HostDocument : public CoreDocument,
                                std::string_view currency) override;
   Variant PercentageOf(const Variant& amount, const Variant& percentage,
                        std::string_view currency) override;
+  Variant PrimaryRowRate(const std::shared_ptr<Recordset>& body) override;
+  Variant SecondaryRowRate(const std::shared_ptr<Recordset>& body) override;
+  double RateAmount(const Variant& price, const Variant& rate, std::string_view currency,
+                    int16_t price_decimals) override;
+  double NetOfIncludedRate(const Variant& price, const Variant& rate,
+                           std::string_view currency) override;
+  double AmountWithoutRate(const Variant& amount, const Variant& rate,
+                           std::string_view currency) override;
+  Variant ExpenseBase(std::string_view expense_code, bool company_currency, const Variant& limit,
+                      bool whole_base) override;
+  void RecalculateRow(const std::shared_ptr<Recordset>& body, bool net_too) override;
+  void ChangePrice(int16_t unit, const std::shared_ptr<Recordset>& body, const Variant& price,
+                   bool first_flag, bool second_flag) override;
+  void RowPricesChanged(const std::shared_ptr<Recordset>&) override { ++price_notifications_; }
+  ExpenseLinks* ExpenseLinkLookup() override { return expense_links_ ? this : nullptr; }
+  Variant GetWithholdingBase(WithholdingBase base) override;
+  void SetWithholdingBase(WithholdingBase base, const Variant& value) override;
+  // ExpenseLinks.
+  std::shared_ptr<Recordset> Find(const Variant& registration, const Variant& progressive) override;
+  // The decimals the host rounds a price of currency to.
+  int16_t PriceDecimals(std::string_view currency);
+  std::string DocumentCurrency();
   // DialogueServices.
   std::string NumberAsSql(const Variant& number) override;
   int32_t MessageBox(std::string_view text, std::string_view title, int32_t style) override;
@@ -149,6 +188,11 @@ class HostDocument : public CoreDocument,
   int agent_notifications_ = 0;
   std::vector<ShownMessage> messages_;
   std::vector<AskedError> asked_errors_;
+  std::function<int(const AskedError&)> error_decider_;
+  std::shared_ptr<Recordset> expense_links_;
+  std::array<Variant, 4> withholding_bases_{Variant(int16_t{0}), Variant(int16_t{0}),
+                                            Variant(int16_t{0}), Variant(int16_t{0})};
+  int price_notifications_ = 0;
 };
 
 // The host's framework session: the current user and the message catalogue.
