@@ -50,8 +50,8 @@ TEST(RecalcCommand, SampleInvoiceWithCalculatedExpenses) {
   ASSERT_EQ(report.code, 0) << report.err;
   for (const char* line :
        {"  Taxable amount  2282.82\n", "  Tax              179.98\n", "  Document total  2462.80\n",
-        "    4  FRTWEIGHT         1      35          35", "    5  COLLECT           1   33.22",
-        "  FREIGHT   TX-ST             35  6.2500    2.19\n"}) {
+        "    4  FRTWEIGHT      1.00   35.00       35.00", "    5  COLLECT        1.00   33.22",
+        "  FREIGHT   TX-ST           35.00  6.2500    2.19\n"}) {
     EXPECT_NE(report.out.find(line), std::string::npos) << line << " in\n" << report.out;
   }
 }
