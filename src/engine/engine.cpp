@@ -224,9 +224,5 @@ void CLSMG_TARVOLIN::CambiaDocCorpoPrezzoCFRel(std::shared_ptr<Recordset>&, cons
                                                bool) {
   NotInThisBuild("CambiaDocCorpoPrezzoCFRel");
 }
-std::string CLSMG_TARVOLIN::CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(
-    const std::optional<Variant>&) {
-  NotInThisBuild("CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale");
-}
 
 }  // namespace tarvolin
