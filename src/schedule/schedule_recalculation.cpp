@@ -6,6 +6,7 @@
 #include <array>
 #include <string_view>
 
+#include "engine/failure_message.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/automation/text.h"
 #include "tarvolin/db/connection.h"
@@ -19,11 +20,6 @@ namespace {
 constexpr char kProcedure[] = "RicalcolaScadenze";
 constexpr int32_t kInformationStyle = 64;
 
-struct FailureText {
-  int32_t code;
-  const char* text;
-  int32_t number;
-};
 constexpr FailureText kFailures[] = {
     {1, "MANCANO I PARAMETRI PER LA CONNESSIONE", 67599},
     {2, "MANCANO LE RATE", 67600},
@@ -367,14 +363,9 @@ void CLSMG_TARVOLIN::RicalcolaScadenze() {
     const int32_t result = calculator->result_code;
     if (result != 0) {
       guard([&] {
-        const auto* found =
-            std::find_if(std::begin(kFailures), std::end(kFailures),
-                         [&](const FailureText& failure) { return failure.code == result; });
-        const FailureText& failure = found != std::end(kFailures) ? *found : kGenericFailure;
-        document->Dialogue().MessageBox(
-            GetTestoMessaggio("Errore nel calcolo delle scadenze", 67598, Variant()) + "\r" +
-                GetTestoMessaggio(failure.text, failure.number, Variant()),
-            kProcedure, kInformationStyle);
+        document->Dialogue().MessageBox(FailureMessage(*this, "Errore nel calcolo delle scadenze",
+                                                       67598, kFailures, kGenericFailure, result),
+                                        kProcedure, kInformationStyle);
       });
       return;
     }
