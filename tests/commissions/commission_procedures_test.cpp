@@ -244,5 +244,44 @@ TEST_F(CommissionProcedures, CalculatorFailuresNameTheRegimeAndLeaveTheLines) {
   EXPECT_EQ(NzDecimal(lines->Get("DO32_IMPORPROV")), Decimal::Parse("5.01"));
 }
 
+TEST_F(CommissionProcedures, ASecondRecalculationReusesTheCalculator) {
+  auto totals = NewDocumentRecordset(DocumentTable::kTotals);
+  AppendRow(*totals, {});
+  totals->Set("DO13_SCPERMERCE1", Variant(int16_t{10}));
+  document_->Set(DocumentTable::kTotals, totals);
+  document_->Set(DocumentTable::kAgents, NewDocumentRecordset(DocumentTable::kAgents));
+  auto lines = document_->Get(DocumentTable::kCommissionRows);
+  for (body_->MoveFirst(); !body_->Eof(); body_->MoveNext()) {
+    body_->Set("DO30_IMPORTO", body_->Get("DO30_IMPNETSCP"));
+    AppendRow(*lines, {});
+    lines->Set("DO32_PROGRIGA", body_->Get("DO30_PROGRIGA"));
+    lines->Set("DO32_IDAGENTE_MG17", Variant(int32_t{101}));
+    lines->Set("DO32_FLGVARPROV", Variant(int16_t{0}));
+    lines->Set("DO32_PERCPROV", Variant(int16_t{5}));
+    lines->Set("DO32_IMPONPROV", body_->Get("DO30_IMPNETSCP"));
+    lines->Set("DO32_IMPORPROV", Variant(Decimal::Parse("5.01")));
+  }
+  const auto agent_total = [&](int32_t agent) {
+    auto agents = document_->Get(DocumentTable::kAgents)->Clone();
+    return agents->Find("DO21_IDAGENTE_MG17 = " + std::to_string(agent))
+               ? NzDecimal(agents->Get("DO21_IMPORPROV"))
+               : Decimal(-1);
+  };
+  // Each row: 100.10 less 10% = 90.09; 5% = 4.5045 -> 4.50 for 101, and a new
+  // line of 1.25% = 1.126125 -> 1.13 for his area manager 105, who has no
+  // agent row yet: the next recalculation's roll-up makes it.
+  ICLSMG_TARVOLIN& api = *engine_;
+  api.RicalcolaTotaliDaRigheCorpo(true, false, true, false, true, true);
+  const auto calculator = document_->commissions().Switches().calculator;
+  EXPECT_EQ(lines->RecordCount(), 6);
+  EXPECT_EQ(agent_total(101), Decimal::Parse("13.50"));
+  EXPECT_EQ(agent_total(105), Decimal(-1));
+  api.RicalcolaTotaliDaRigheCorpo(true, false, true, false, true, true);
+  EXPECT_EQ(document_->commissions().Switches().calculator, calculator);
+  EXPECT_EQ(agent_total(101), Decimal::Parse("13.50"));
+  EXPECT_EQ(agent_total(105), Decimal::Parse("3.39"));
+  EXPECT_TRUE(document_->messages().empty());
+}
+
 }  // namespace
 }  // namespace tarvolin
