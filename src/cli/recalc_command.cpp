@@ -94,7 +94,7 @@ CLI::App* AddRecalcCommand(CLI::App& app, RecalcOptions& options) {
       "Do not recompute the highest row progressive");
   recalc->add_flag_callback(
       "--no-commissions", [&options] { options.commissions = false; },
-      "Do not roll commissions up into the agents");
+      "Do not recalculate agent commissions and their totals");
   return recalc;
 }
 

@@ -101,14 +101,16 @@ void CLSMG_TARVOLIN::GetValoreDefault(int16_t& Tipo, std::string& CodDocumento,
       }
     }
 
+    // A quote in a code is doubled: it can never end the literal.
     const std::string head =
         "SELECT TOP 1 CO16_SEZ_CG68, CO16_DEP_MG58, CO16_IDPRIORITA_LP09 "
         "FROM CO16_PARAMSDOC WITH (NOLOCK) "
         "WHERE CO16_DITTA_CG18 = " +
         std::to_string(document->CompanyNumber()) + " AND " + "      CO16_CODDOCUM_MG36 = '" +
-        CodDocumento + "' AND " + "      (CO16_CODGRUPPO_FW06 IS NULL OR CO16_CODGRUPPO_FW06 = '" +
-        group + "') AND " + "      (CO16_CODUTENTE_FW07 IS NULL OR CO16_CODUTENTE_FW07 = '" + user +
-        "') AND ";
+        SqlQuoted(CodDocumento) + "' AND " +
+        "      (CO16_CODGRUPPO_FW06 IS NULL OR CO16_CODGRUPPO_FW06 = '" + SqlQuoted(group) +
+        "') AND " + "      (CO16_CODUTENTE_FW07 IS NULL OR CO16_CODUTENTE_FW07 = '" +
+        SqlQuoted(user) + "') AND ";
     if (company->site_defaults == 1 && NzStr(value).empty()) {
       const std::string sql = head + "      (CO16_CODSEDE_CG31   IS NULL OR CO16_CODSEDE_CG31 = " +
                               NzDec(header->Get("DO11_CODSEDE_CG31")).CStr() + ") " +
