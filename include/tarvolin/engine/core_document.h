@@ -320,6 +320,7 @@ struct CommissionSwitches {
   std::shared_ptr<DocumentParameters> current_parameters;
 };
 
+// What the document offers around commissions and defaults.
 class CommissionSupport {
  public:
   virtual ~CommissionSupport() = default;
