@@ -182,8 +182,15 @@ class CompanyCommissionCalculator final : public CommissionCalculator {
   }
 
   void AddAgent(Inputs& in, int32_t id, int32_t managed) {
-    for (int32_t known : in.agents) {
-      if (known == id) return;
+    if (std::find(in.agents.begin(), in.agents.end(), id) != in.agents.end()) return;
+    Load(in, id, managed);
+    in.agents.push_back(id);
+  }
+
+  // The agent's master data, read once per run.
+  static const AgentData& Load(Inputs& in, int32_t id, int32_t managed) {
+    if (const auto known = in.agent_data.find(id); known != in.agent_data.end()) {
+      return known->second;
     }
     const std::string sql =
         "SELECT TV03_PERCPROV, TV03_IDCAPOAREA_TV03 FROM TV03_AGENTI WHERE TV03_DITTA_CG18 = " +
@@ -201,8 +208,24 @@ class CompanyCommissionCalculator final : public CommissionCalculator {
     data.area_manager = NzDec(found->Get("TV03_IDCAPOAREA_TV03")).CLng();
     if (data.area_manager == id) data.area_manager = 0;
     CheckPercentage(data.percentage, "TV03_AGENTI agent " + std::to_string(id));
-    in.agent_data[id] = data;
-    in.agents.push_back(id);
+    return in.agent_data[id] = data;
+  }
+
+  // The document's agents; a document without header agents keeps the agents
+  // its calculated lines of the row name, so no line is lost for want of them.
+  static std::vector<int32_t> RowAgents(Inputs& in, const Row& row) {
+    if (!in.agents.empty()) return in.agents;
+    std::vector<int32_t> agents;
+    auto lines = in.lines->Clone();
+    lines->SetFilter("DO32_PROGRIGA = " + std::to_string(row.progressive));
+    for (; !lines->Eof(); lines->MoveNext()) {
+      if (Number(*lines, "DO32_DOCCORPOPROV", "DO32_FLGVARPROV") != Variant(int16_t{0})) continue;
+      const int32_t agent = Number(*lines, "DO32_DOCCORPOPROV", "DO32_IDAGENTE_MG17").CLng();
+      if (std::find(agents.begin(), agents.end(), agent) != agents.end()) continue;
+      Load(in, agent, 0);
+      agents.push_back(agent);
+    }
+    return agents;
   }
 
   static void CheckPercentage(const Decimal& percentage, const std::string& where) {
@@ -234,7 +257,7 @@ class CompanyCommissionCalculator final : public CommissionCalculator {
       if (!found->Eof()) group = NzStr(found->Get("TV10_GRUPPOPROVV"));
     }
     std::vector<Assignment> assignments;
-    for (int32_t agent : in.agents) {
+    for (int32_t agent : RowAgents(in, row)) {
       const std::string id = std::to_string(agent);
       const std::string key =
           " WHERE TV04_DITTA_CG18 = " + company + " AND TV04_IDAGENTE_TV03 = " + id;

@@ -102,6 +102,16 @@ TEST_F(CommissionProcedures, TheCalculatorIsMadeOnceAndKeepsNothingBetweenRuns) 
   EXPECT_EQ(lines->Get("DO32_PROGRIGA").CLng(), 3);
   EXPECT_TRUE(document_->messages().empty());
 
+  // Without header agents, the agents the row's lines name keep their lines.
+  agents_->MoveFirst();
+  agents_->Delete();
+  body_->Set("DO30_IMPNETSCP", Variant(int16_t{200}));
+  engine_->ImpostaProvvigioni();
+  engine_->RicalcolaProvvigioni();
+  ASSERT_EQ(lines->RecordCount(), 2);
+  lines->MoveLast();
+  EXPECT_EQ(NzDecimal(lines->Get("DO32_IMPORPROV")), Decimal::Parse("2.50"));  // 105: 1.25%
+
   // A calculator already held is not given the connection again.
   auto watching = Watch();
   engine_->ImpostaProvvigioni();
