@@ -338,19 +338,41 @@ INSERT INTO TV02_PAGAMENTIRATE (TV02_CODICE_TV01, TV02_NUMRATA, TV02_PERC, TV02_
   ('SPLIT5030', 1, 50,    0,  0, 1, NULL),
   ('SPLIT5030', 2, 30,    30, 0, 9, NULL);
 
+-- Ortega and Pettibone work in Texas under Rosalind Achterberg, the area manager (105).
 INSERT INTO TV03_AGENTI (TV03_DITTA_CG18, TV03_IDAGENTE, TV03_NOME, TV03_PERCPROV,
-  TV03_FLGATTIVO) VALUES
-  (1, 101, 'Marisol Ortega',          5.00, 1),
-  (1, 102, 'Dwayne Pettibone',        3.50, 1),
-  (1, 103, 'Harbor Coast Reps LLC',   7.00, 1),
-  (1, 104, 'Clement Oyelaran',        4.00, 0);
+  TV03_FLGATTIVO, TV03_IDCAPOAREA_TV03) VALUES
+  (1, 101, 'Marisol Ortega',          5.00, 1, 105),
+  (1, 102, 'Dwayne Pettibone',        3.50, 1, 105),
+  (1, 103, 'Harbor Coast Reps LLC',   7.00, 1, NULL),
+  (1, 104, 'Clement Oyelaran',        4.00, 0, NULL),
+  (1, 105, 'Rosalind Achterberg',     1.00, 1, NULL);
 
--- Ortega earns 6% on boots and 2% on coffee; Harbor Coast 6.5% on everything.
+-- Ortega earns 6% on boots and 2% on coffee; Harbor Coast 6.5% on everything;
+-- Achterberg 1.25% on everything.
 INSERT INTO TV04_AGENTIPROVV (TV04_DITTA_CG18, TV04_IDAGENTE_TV03, TV04_CODART_MG66,
   TV04_PERCPROV) VALUES
   (1, 101, 'BOOT-WX',    6.00),
   (1, 101, 'COFFEE-1LB', 2.00),
-  (1, 103, '',           6.50);
+  (1, 103, '',           6.50),
+  (1, 105, '',           1.25);
+
+INSERT INTO TV10_ARTICOLIPROVV (TV10_DITTA_CG18, TV10_CODART_MG66, TV10_GRUPPOPROVV) VALUES
+  (1, 'LANT-LED',   'LIGHT'),
+  (1, 'STOVE-2B',   'COOK'),
+  (1, 'TENT-4P',    'SHELTER'),
+  (1, 'BOOT-WX',    'APPAREL'),
+  (1, 'COFFEE-1LB', 'FOOD');
+
+-- Ortega earns 4.5% on cooking gear; Achterberg 1.5% on shelters.
+INSERT INTO TV11_AGENTIGRUPPIPROVV (TV11_DITTA_CG18, TV11_IDAGENTE_TV03, TV11_GRUPPOPROVV,
+  TV11_PERCPROV) VALUES
+  (1, 101, 'COOK',    4.50),
+  (1, 105, 'SHELTER', 1.50);
+
+-- Pettibone has 4% on everything Cedar Creek Outfitters buys.
+INSERT INTO TV12_AGENTICLIENTIPROVV (TV12_DITTA_CG18, TV12_IDAGENTE_TV03, TV12_CLIFOR_CG44,
+  TV12_PERCPROV) VALUES
+  (1, 102, 1001, 4.00);
 
 INSERT INTO TV09_CLIFOR (TV09_DITTA_CG18, TV09_TIPOCF, TV09_CODICE, TV09_RAGSOC,
   TV09_STATO, TV09_TAXAREA_NV01, TV09_FLGTAXLIABLE, TV09_VALUTA_CG08, TV09_CODPAG_TV01,

@@ -700,16 +700,22 @@ CREATE TABLE IF NOT EXISTS TV02_PAGAMENTIRATE (
 );
 
 -- Agents (DO21_/DO29_/DO32_IDAGENTE_MG17 hold TV03_IDAGENTE) with their standard
--- commission percentage.
+-- commission percentage. TV03_IDCAPOAREA_TV03: the agent's area manager (an agent
+-- too), who earns his own commission on the agent's rows; NULL = none.
 CREATE TABLE IF NOT EXISTS TV03_AGENTI (
   TV03_DITTA_CG18          INT          NOT NULL,
   TV03_IDAGENTE            INT          NOT NULL,
   TV03_NOME                VARCHAR(60),
   TV03_PERCPROV            DECIMAL(9,5)  DEFAULT 0,
   TV03_FLGATTIVO           SMALLINT     DEFAULT 1,
+  TV03_IDCAPOAREA_TV03     INT,
   PRIMARY KEY (TV03_DITTA_CG18, TV03_IDAGENTE)
 );
 
+-- Commission regimes of an agent, most specific first (docs/commissions.md): the item
+-- (TV04, a code), the item's commission group (TV11), the customer (TV12), every item
+-- (TV04, ''), and TV03_PERCPROV.
+--
 -- Commission percentage of an agent on one item; '' = every item (overrides
 -- TV03_PERCPROV). The item row wins over the '' row.
 CREATE TABLE IF NOT EXISTS TV04_AGENTIPROVV (
@@ -718,6 +724,32 @@ CREATE TABLE IF NOT EXISTS TV04_AGENTIPROVV (
   TV04_CODART_MG66         VARCHAR(20)  NOT NULL DEFAULT '',
   TV04_PERCPROV            DECIMAL(9,5)  DEFAULT 0,
   PRIMARY KEY (TV04_DITTA_CG18, TV04_IDAGENTE_TV03, TV04_CODART_MG66)
+);
+
+-- The commission group of an item.
+CREATE TABLE IF NOT EXISTS TV10_ARTICOLIPROVV (
+  TV10_DITTA_CG18          INT          NOT NULL,
+  TV10_CODART_MG66         VARCHAR(20)  NOT NULL,
+  TV10_GRUPPOPROVV         VARCHAR(10),
+  PRIMARY KEY (TV10_DITTA_CG18, TV10_CODART_MG66)
+);
+
+-- Commission percentage of an agent on the items of one commission group.
+CREATE TABLE IF NOT EXISTS TV11_AGENTIGRUPPIPROVV (
+  TV11_DITTA_CG18          INT          NOT NULL,
+  TV11_IDAGENTE_TV03       INT          NOT NULL,
+  TV11_GRUPPOPROVV         VARCHAR(10)  NOT NULL,
+  TV11_PERCPROV            DECIMAL(9,5)  DEFAULT 0,
+  PRIMARY KEY (TV11_DITTA_CG18, TV11_IDAGENTE_TV03, TV11_GRUPPOPROVV)
+);
+
+-- Commission percentage of an agent on the documents of one customer (DO11_CLIFOR_CG44).
+CREATE TABLE IF NOT EXISTS TV12_AGENTICLIENTIPROVV (
+  TV12_DITTA_CG18          INT          NOT NULL,
+  TV12_IDAGENTE_TV03       INT          NOT NULL,
+  TV12_CLIFOR_CG44         INT          NOT NULL,
+  TV12_PERCPROV            DECIMAL(9,5)  DEFAULT 0,
+  PRIMARY KEY (TV12_DITTA_CG18, TV12_IDAGENTE_TV03, TV12_CLIFOR_CG44)
 );
 
 -- Unit landed costs read by the scalar functions FNMG_GETSPTRASPMP

@@ -109,7 +109,7 @@ CLI::App* AddRecalcCommand(CLI::App& app, RecalcOptions& options) {
                    "On an error, also show its context (the statement a database refused)");
   recalc->add_flag_callback(
       "--no-commissions", [&options] { options.commissions = false; },
-      "Do not roll commissions up into the agents");
+      "Do not recalculate agent commissions and their totals");
   return recalc;
 }
 

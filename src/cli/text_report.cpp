@@ -174,6 +174,21 @@ void Totals(HostDocument& document, std::ostream& out) {
   table.Print(out);
 }
 
+void Agents(HostDocument& document, std::ostream& out) {
+  out << "\nAgents\n";
+  auto agents = Rows(document, DocumentTable::kAgents);
+  if (!agents) {
+    out << "  none\n";
+    return;
+  }
+  Table table({{"Agent", true}, {"Base", true}, {"Commission", true}, {"Average %", true}});
+  for (; !agents->Eof(); agents->MoveNext()) {
+    table.Add({Exact(agents->Get("DO21_IDAGENTE_MG17")), Exact(agents->Get("DO21_IMPONPROV")),
+               Exact(agents->Get("DO21_IMPORPROV")), Exact(agents->Get("DO21_PROVMEDIA"))});
+  }
+  table.Print(out);
+}
+
 void PaymentSchedule(HostDocument& document, std::ostream& out) {
   out << "\nPayment schedule\n";
   auto installments = Rows(document, DocumentTable::kSchedule);
@@ -236,6 +251,7 @@ std::string FormatTextReport(HostDocument& document) {
   Body(document, out);
   TaxSummary(document, out);
   Totals(document, out);
+  Agents(document, out);
   PaymentSchedule(document, out);
   Messages(document, out);
   return out.str();

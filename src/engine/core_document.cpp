@@ -40,4 +40,21 @@ std::optional<int16_t> CurrentCompany::AmountDecimals(std::string_view currency)
   return std::nullopt;
 }
 
+Variant PreferencesReader::Get(std::string_view name) const {
+  for (const auto& [key, value] : values_) {
+    if (EqualsNoCase(key, name)) return value;
+  }
+  return {};
+}
+
+void PreferencesReader::Set(std::string name, Variant value) {
+  for (auto& [key, stored] : values_) {
+    if (EqualsNoCase(key, name)) {
+      stored = std::move(value);
+      return;
+    }
+  }
+  values_.emplace_back(std::move(name), std::move(value));
+}
+
 }  // namespace tarvolin

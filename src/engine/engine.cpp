@@ -12,11 +12,6 @@ namespace {
 
 constexpr std::string_view kSource = "CLSMG_TARVOLIN";
 
-[[noreturn]] void NotInThisBuild(std::string_view member) {
-  Raise(err::kNotSupported, kSource,
-        std::string(member) + " is not available in this build of the engine");
-}
-
 }  // namespace
 
 CLSMG_TARVOLIN::CLSMG_TARVOLIN(CalculationHelperFactory helper_factory)
@@ -207,9 +202,6 @@ std::shared_ptr<Recordset> CLSMG_TARVOLIN::CopiaRecordset(std::shared_ptr<Record
 
 // ---- Members built by the other subsystems ----
 
-std::string CLSMG_TARVOLIN::CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(
-    const std::optional<Variant>&) {
-  NotInThisBuild("CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale");
 }
 
 }  // namespace tarvolin

@@ -44,7 +44,12 @@ constexpr std::string_view kCompanyKeys[] = {"number",
                                              "accounts_group",
                                              "customers_control_account",
                                              "suppliers_control_account",
-                                             "currencies"};
+                                             "currencies",
+                                             "site_defaults",
+                                             "document_parameters"};
+constexpr std::string_view kParameterKeys[] = {"enabled", "entries"};
+constexpr std::string_view kParameterEntryKeys[] = {"type_id", "document", "section", "deposit",
+                                                    "priority_table"};
 constexpr std::string_view kSessionKeys[] = {"user", "group"};
 constexpr std::string_view kTableFormKeys[] = {"fields", "rows"};
 constexpr std::string_view kFieldKeys[] = {"name",      "type",  "size",
@@ -423,7 +428,50 @@ class Reader {
                                                Decimal::kMaxScale)));
       }
     }
+    ReadDocumentDefaults(object, *company);
     return company;
+  }
+
+  // The company's document-default settings: the site switch and the
+  // document-parameter service's table.
+  void ReadDocumentDefaults(const Value& object, CurrentCompany& company) const {
+    if (const Value* v = object.Find("site_defaults")) {
+      company.site_defaults =
+          static_cast<int16_t>(Integer(*v, "company.site_defaults", -32768, 32767));
+    }
+    const Value* service = object.Find("document_parameters");
+    if (service == nullptr) return;
+    CheckKeys(*service, kParameterKeys, "company.document_parameters", "key");
+    auto parameters = std::make_shared<HostDocumentParameters>();
+    if (const Value* v = service->Find("enabled")) {
+      parameters->enabled = Boolean(*v, "company.document_parameters.enabled");
+    }
+    if (const Value* entries = service->Find("entries")) {
+      if (!entries->IsArray()) {
+        Fail("company.document_parameters.entries", Shown(*entries) + " is not an array");
+      }
+      for (size_t i = 0; i < entries->items.size(); ++i) {
+        const std::string where =
+            "company.document_parameters.entries[" + std::to_string(i + 1) + "]";
+        const Value& entry = entries->items[i];
+        CheckKeys(entry, kParameterEntryKeys, where, "key");
+        HostDocumentParameters::Entry e;
+        if (const Value* v = entry.Find("type_id")) {
+          e.type_id = Integer(*v, Member(where, "type_id"), std::numeric_limits<int32_t>::min(),
+                              std::numeric_limits<int32_t>::max());
+        }
+        if (const Value* v = entry.Find("document")) e.code = Text(*v, Member(where, "document"));
+        if (const Value* v = entry.Find("section"))
+          e.section = Scalar(*v, Member(where, "section"));
+        if (const Value* v = entry.Find("deposit"))
+          e.deposit = Scalar(*v, Member(where, "deposit"));
+        if (const Value* v = entry.Find("priority_table")) {
+          e.priority_table = Scalar(*v, Member(where, "priority_table"));
+        }
+        parameters->entries.push_back(std::move(e));
+      }
+    }
+    company.document_parameters = std::move(parameters);
   }
 
   std::shared_ptr<HostSession> ReadSession(const Value* object) const {
@@ -849,6 +897,35 @@ class Formatter {
       NumberMember(code, decimals);
     }
     writer_.EndObject();
+    WriteDocumentDefaults(company);
+    writer_.EndObject();
+  }
+
+  void WriteDocumentDefaults(const CurrentCompany& company) {
+    if (company.site_defaults != 0) NumberMember("site_defaults", company.site_defaults);
+    const auto* parameters =
+        dynamic_cast<const HostDocumentParameters*>(company.document_parameters.get());
+    if (parameters == nullptr) return;
+    writer_.Key("document_parameters");
+    writer_.BeginObject();
+    WriteFlag("enabled", parameters->enabled);
+    writer_.Key("entries");
+    writer_.BeginArray();
+    for (const auto& entry : parameters->entries) {
+      writer_.BeginObject(true);
+      NumberMember("type_id", entry.type_id);
+      TextMember("document", entry.code);
+      for (const auto& [name, value] :
+           {std::pair<const char*, const Variant*>{"section", &entry.section},
+            {"deposit", &entry.deposit},
+            {"priority_table", &entry.priority_table}}) {
+        if (value->IsEmpty()) continue;
+        writer_.Key(name);
+        WriteVariant(*value, "company.document_parameters");
+      }
+      writer_.EndObject();
+    }
+    writer_.EndArray();
     writer_.EndObject();
   }
 

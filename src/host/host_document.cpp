@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "tarvolin/automation/error.h"
+#include "tarvolin/automation/text.h"
 #include "tarvolin/db/schema_catalog.h"
 #include "tarvolin/engine/value_helpers.h"
 
@@ -215,6 +216,21 @@ int HostDocument::Ask(std::string_view procedure, int32_t, std::string_view, int
   }
   asked_errors_.push_back(asked);
   return asked.answer;
+}
+
+std::shared_ptr<DocumentParameters> HostDocumentParameters::Parameters(int32_t type_id,
+                                                                       const std::string& code) {
+  auto parameters = std::make_shared<DocumentParameters>();
+  for (const Entry& entry : entries) {
+    if (entry.type_id == type_id && EqualsNoCase(entry.code, code)) {
+      parameters->found = true;
+      parameters->section = entry.section;
+      parameters->deposit = entry.deposit;
+      parameters->priority_table = entry.priority_table;
+      break;
+    }
+  }
+  return parameters;
 }
 
 std::string HostSession::CatalogueText(int32_t number, const VariantArray& parameters) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <string_view>
 
+#include "engine/failure_message.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/automation/text.h"
 #include "tarvolin/db/connection.h"
@@ -19,11 +20,6 @@ namespace {
 constexpr char kProcedure[] = "RicalcolaScadenze";
 constexpr int32_t kInformationStyle = 64;
 
-struct FailureText {
-  int32_t code;
-  const char* text;
-  int32_t number;
-};
 constexpr FailureText kFailures[] = {
     {1, "MANCANO I PARAMETRI PER LA CONNESSIONE", 67599},
     {2, "MANCANO LE RATE", 67600},
@@ -482,14 +478,9 @@ class ScheduleRebuild {
   }
 
   void TellCalculatorFailure(int32_t result) {
-    const auto* found =
-        std::find_if(std::begin(kFailures), std::end(kFailures),
-                     [&](const FailureText& failure) { return failure.code == result; });
-    const FailureText& failure = found != std::end(kFailures) ? *found : kGenericFailure;
-    document_.Dialogue().MessageBox(
-        engine_.GetTestoMessaggio("Errore nel calcolo delle scadenze", 67598, Variant()) + "\r" +
-            engine_.GetTestoMessaggio(failure.text, failure.number, Variant()),
-        kProcedure, kInformationStyle);
+    document_.Dialogue().MessageBox(FailureMessage(engine_, "Errore nel calcolo delle scadenze",
+                                                   67598, kFailures, kGenericFailure, result),
+                                    kProcedure, kInformationStyle);
   }
 
   // One AddScadenza call with its arguments: one statement.

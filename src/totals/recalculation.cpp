@@ -24,6 +24,33 @@ bool WriteValTwin(Recordset& rs, std::string_view field, const Variant& value,
   return WriteIfChanged(rs, field, value);
 }
 
+// Adds (sign 1) or takes out (sign -1) the visible commission lines into
+// their agents' totals, leaving agents whose totals were set by hand alone.
+void AddToAgents(Recordset& lines, Recordset& agents, int sign) {
+  static constexpr std::pair<const char*, const char*> kAmounts[] = {
+      {"DO21_IMPONPROV", "DO32_IMPONPROV"},
+      {"DO21_IMPONPROV_VAL", "DO32_IMPONPROV_VAL"},
+      {"DO21_IMPORPROV", "DO32_IMPORPROV"},
+      {"DO21_IMPORPROV_VAL", "DO32_IMPORPROV_VAL"},
+  };
+  const Variant factor(static_cast<int16_t>(sign));
+  for (lines.MoveFirst(); !lines.Eof(); lines.MoveNext()) {
+    agents.SetFilter("DO21_IDAGENTE_MG17 = " + NzDec(lines.Get("DO32_IDAGENTE_MG17")).CStr());
+    if (agents.Eof() || !IsZero(agents.Get("DO21_FLGPROVVAR"))) continue;
+    for (const auto& [total, amount] : kAmounts) {
+      agents.Set(total, NzDec(agents.Get(total)) + factor * NzDec(lines.Get(amount)));
+    }
+    const Variant percentage = NzDec(lines.Get("DO32_PERCPROV"));
+    if (IsZero(agents.Get("DO21_IMPONPROV"))) {
+      agents.Set("DO21_PROVMEDIA", percentage);
+    } else if (percentage != NzDec(agents.Get("DO21_PROVMEDIA"))) {
+      agents.Set("DO21_PROVMEDIA", NzDec(agents.Get("DO21_IMPORPROV")) /
+                                       NzDec(agents.Get("DO21_IMPONPROV")) * Variant(int16_t{100}));
+    }
+  }
+  agents.ClearFilter();
+}
+
 [[noreturn]] void Missing(std::string_view capability) {
   Raise(err::kNotSupported, "RicalcolaTotaliDaRigheCorpo",
         std::string(capability) + " is not available in this build of the engine");
@@ -322,22 +349,34 @@ void CLSMG_TARVOLIN::RicalcolaTotaliDaRigheCorpo(bool ImportoNettoScontiPiede,
       }
     }
 
-    // 23. Commissions on amounts net of foot discounts.
+    // 23. Commissions on amounts net of foot discounts: a row whose commission
+    // base is no longer its net amount has its lines rebuilt by the calculator,
+    // its old lines taken out of the agents first and the new ones put in after.
     if (IsZero(document->DocumentSetting("FLGPVSCPIE")) && foot_discounts && TotaliProvvigioni &&
         agents_in_use && commissions_in_use && commissions && body->RecordCount() > 0) {
       for (body->MoveFirst(); !body->Eof(); body->MoveNext()) {
         const int32_t type = NzDec(body->Get("DO30_INDTIPORIGA")).CLng();
         if (type != 0 && type != 1 && type != 9 && (type < 15 || type > 19)) continue;
-        commissions->SetFilter("DO32_PROGRIGA = " + body->Get("DO30_PROGRIGA").CStr() +
-                               " AND DO32_FLGVARPROV = 0");
-        for (; !commissions->Eof(); commissions->MoveNext()) {
+        const std::string criteria =
+            "DO32_PROGRIGA = " + body->Get("DO30_PROGRIGA").CStr() + " AND DO32_FLGVARPROV = 0";
+        commissions->SetFilter(criteria);
+        if (commissions->RecordCount() == 0) continue;
+        const Variant net =
+            NzDec(body->Get(company_currency ? "DO30_IMPNETSCP" : "DO30_IMPNETSCP_VAL"));
+        bool affected = false;
+        for (; !commissions->Eof() && !affected; commissions->MoveNext()) {
           const Variant base =
               NzDec(commissions->Get(company_currency ? "DO32_IMPONPROV" : "DO32_IMPONPROV_VAL"));
-          const Variant net =
-              NzDec(body->Get(company_currency ? "DO30_IMPNETSCP" : "DO30_IMPNETSCP_VAL"));
-          if (!IsZero(base) && base != net) Missing("The recalculation of agent commissions");
+          affected = !IsZero(base) && base != net;
         }
-        commissions->ClearFilter();
+        if (!affected) continue;
+        AddToAgents(*commissions, *agents, -1);
+        commissions.reset();
+        ImpostaProvvigioni(body->GetBookmark().ToVariant());
+        RicalcolaProvvigioni(body->GetBookmark().ToVariant());
+        commissions = recordsets.Get(DocumentTable::kCommissionRows)->Clone();
+        commissions->SetFilter(criteria);
+        AddToAgents(*commissions, *agents, 1);
       }
     }
 

@@ -94,6 +94,19 @@ TEST(RecalcCommand, SampleInvoiceReportsTheHandWorkedTotalsAndRegisters) {
   EXPECT_EQ(NzDecimal(stored->Get("T")).RoundHalfEven(2), Decimal::Parse("225.25"));
 }
 
+TEST(RecalcCommand, AgentsSampleReportsEachAgentsCommission) {
+  // docs/commissions.md works the figures out.
+  testing_support::DemoDatabase demo;
+  const Outcome report =
+      Recalc({Sample("invoice_agents.json"), "--db", demo.path(), "--format", "text"});
+  ASSERT_EQ(report.code, 0) << report.err;
+  for (const char* line :
+       {"    101  2594.07      132.20    5.09624\n", "    102  2594.07      103.77       4.00\n",
+        "    105  2594.07       34.21    1.31878\n"}) {
+    EXPECT_NE(report.out.find(line), std::string::npos) << line << " in\n" << report.out;
+  }
+}
+
 TEST(RecalcCommand, FailuresExitWithTheirCodeAndWriteNothing) {
   testing_support::DemoDatabase demo;
   const std::string out = (demo.dir() / "out.json").string();

@@ -46,6 +46,10 @@ DocumentFile SampleDocument() {
   company->first_decimals = Variant(int16_t{3});
   company->accounts_group = "1";
   company->currency_decimals = {{"USD", 2}, {"JPY", 0}};
+  company->site_defaults = 1;
+  auto parameters = std::make_shared<HostDocumentParameters>();
+  parameters->entries.push_back({11, "SINV", Variant("S"), Variant(), Variant(int16_t{3})});
+  company->document_parameters = parameters;
   DocumentFile file{std::make_shared<HostDocument>(company),
                     std::make_shared<HostSession>("jdoe", "SALES"), 4};
   HostDocument& doc = *file.document;
@@ -252,6 +256,12 @@ TEST(DocumentFileTest, RefusesBadInputNamingThePlace) {
        "state.in_use: \"DO77_X\" is not a document recordset"},
       {Document("", R"("messages": {"12a": "x"}, )"), "messages: \"12a\" is not a message number"},
       {Document("", R"("settings": {"A": [1]}, )"), "settings.A: an array is not a single value"},
+      {R"({"format": 1, "company": {"number": 1, "currency": "USD", "document_parameters": )"
+       R"({"entries": [{"type_id": "x"}]}}, "recordsets": {}})",
+       "t.json: company.document_parameters.entries[1].type_id: \"x\" is not a number"},
+      {R"({"format": 1, "company": {"number": 1, "currency": "USD", "document_parameters": )"
+       R"({"enable": true}}, "recordsets": {}})",
+       "company.document_parameters: unknown key \"enable\""},
   };
   for (const auto& c : cases) {
     EXPECT_NE(ReadError(c.text).find(c.expected), std::string::npos)

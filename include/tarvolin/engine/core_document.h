@@ -24,6 +24,8 @@
 namespace tarvolin {
 
 class PaymentTermsCalculator;
+class CommissionSupport;
+class DocumentParameterService;
 
 // The document's recordsets by role, with the table each is typed from.
 enum class DocumentTable {
@@ -126,6 +128,10 @@ class CurrentCompany : public Object {
   std::string suppliers_control_account;
   // Amount decimals by currency code (the company's currency list).
   std::vector<std::pair<std::string, int16_t>> currency_decimals;
+  // Document defaults: 1 = looked up by site as well; the document-parameter
+  // service (nullptr: the company has none).
+  int16_t site_defaults = 0;
+  std::shared_ptr<DocumentParameterService> document_parameters;
 
   // The amount decimals of a currency of the list; nullopt when absent.
   std::optional<int16_t> AmountDecimals(std::string_view currency) const;
@@ -270,6 +276,8 @@ class CoreDocument : public Object {
   virtual CalculationServices& Calculation() = 0;
   virtual DialogueServices& Dialogue() = 0;
   virtual RecalculationNotices& Notices() = 0;
+  // Agent commissions and document defaults (below).
+  virtual CommissionSupport& Commissions() = 0;
   // A property of the document settings object, read by name; Empty when the
   // settings object has no such property.
   virtual Variant DocumentSetting(std::string_view property) = 0;
@@ -285,6 +293,8 @@ class FrameworkSession : public Object {
   // possibly empty) in its %1, %2... places.
   virtual std::string CatalogueText(int32_t number, const VariantArray& parameters) = 0;
   virtual std::string CurrentUser() = 0;
+  // The current user's group ("" when none).
+  virtual std::string CurrentUserGroup() { return ""; }
 };
 
 // The shared calculation helper (Cls_Calcoli).
@@ -301,6 +311,77 @@ class CalculationHelper : public Object {
   // document currency's decimals.
   virtual Variant ToDocumentCurrency(const Variant& amount, const Variant& rate,
                                      std::string_view document_currency) = 0;
+};
+
+// ---- Agent commissions and document defaults ----
+
+class CommissionCalculator;  // tarvolin/commissions/commission_calculator.h
+
+// The user's preferences as the framework reads them, by name; Empty when not set.
+class PreferencesReader : public Object {
+ public:
+  std::string_view TypeName() const override { return "PreferencesReader"; }
+  Variant Get(std::string_view name) const;
+  void Set(std::string name, Variant value);
+
+ private:
+  std::vector<std::pair<std::string, Variant>> values_;
+};
+
+// The defaults the document-parameter setup gives one document type and code.
+class DocumentParameters : public Object {
+ public:
+  std::string_view TypeName() const override { return "DocumentParameters"; }
+  bool found = false;
+  Variant section;         // default document section
+  Variant deposit;         // default warehouse deposit
+  Variant priority_table;  // default price-list priority table
+};
+
+// The company's document-parameter service.
+class DocumentParameterService {
+ public:
+  virtual ~DocumentParameterService() = default;
+  virtual bool Enabled() = 0;
+  // The parameters of a document type and code (found false when it has none).
+  virtual std::shared_ptr<DocumentParameters> Parameters(int32_t type_id,
+                                                         const std::string& code) = 0;
+};
+
+// The document's switches around commissions and defaults, set and read by the engine.
+struct CommissionSwitches {
+  // The document's commission calculator; the engine makes it on first use.
+  std::shared_ptr<CommissionCalculator> calculator;
+  // Set when the document has no header agents (first) or no row agents
+  // (second): an option of the services object and one of the document.
+  bool service_no_header_agents = false;
+  bool document_header_agents = true;
+  bool service_no_row_agents = false;
+  bool document_row_agents = true;
+  // Row-agent refresh: the services option that asks for it and the services
+  // Boolean kept off while it runs; the document's switch on while it runs.
+  bool refresh_option = false;
+  bool refresh_boolean = false;
+  bool refreshing = false;
+  // Prices are recovered on rows whose discounts were changed (DO30_FLGPRSCVAR).
+  bool price_recovery = false;
+  std::string do67_temp_table;  // the temporary commission table's name
+  // Where the last document default came from: 0 none, 1 the parameters
+  // object, 2 the query with site, 3 the query without.
+  int16_t default_origin = 0;
+  std::shared_ptr<DocumentParameters> current_parameters;
+};
+
+// What the document offers around commissions and defaults.
+class CommissionSupport {
+ public:
+  virtual ~CommissionSupport() = default;
+  virtual CommissionSwitches& Switches() = 0;
+  // Whether the row agents must be refreshed, and the refresh itself.
+  virtual bool RefreshNeeded() = 0;
+  virtual void RefreshRowAgents(bool first, bool second) = 0;
+  // The preferences reader of the services object.
+  virtual std::shared_ptr<PreferencesReader> Preferences() = 0;
 };
 
 }  // namespace tarvolin

@@ -2,8 +2,6 @@
 // ADOConnection and ActiveInterface, calls members, and calls Terminate when
 // done. The engine calls its own public members through ICLSMG_TARVOLIN, as
 // the host does, so one code path serves both.
-//
-// Members that are not part of this build raise 438 naming the member.
 #pragma once
 
 #include <functional>
@@ -277,6 +275,16 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
                                const Variant& amount, int16_t order, const Variant& rounding);
   std::string SqlTesto(const Variant& value, bool null_if_blank);
   std::string SqlNumero(const Variant& value, bool null_if_zero);
+
+  // ---- Agent commissions (src/commissions/) and document defaults (src/pricing/) ----
+  // BookmarkRiga: a bookmark of the body rows (Bookmark::ToVariant); absent:
+  // the calculator's rows follow the document's current row, sort and filter.
+  void ImpostaProvvigioni(const std::optional<Variant>& BookmarkRiga = std::nullopt);
+  void RicalcolaProvvigioni(const std::optional<Variant>& BookmarkRiga = std::nullopt);
+  // Tipo: 0 section, 1 deposit, 2 price-list priority table. A blank
+  // CodDocumento is filled from the header. Risultato: the value, or "".
+  void GetValoreDefault(int16_t& Tipo, std::string& CodDocumento, Variant& Risultato);
+  Variant GetTabellaPrioritaListiniP();
 
  private:
   // The interface the engine calls its own members through.

@@ -48,6 +48,45 @@ class MessageCatalogue {
 // open. The tax summary and unknown tables raise 3265 naming the table.
 std::shared_ptr<Recordset> NewDocumentRecordset(DocumentTable table);
 
+// ---- Agent commissions and document defaults ----
+
+// The document's commission switches as the host keeps them. A refresh of the
+// row agents is only counted: the host's agent rows are always current.
+class HostCommissionSupport : public CommissionSupport {
+ public:
+  CommissionSwitches& Switches() override { return switches_; }
+  bool RefreshNeeded() override { return refresh_needed_; }
+  void RefreshRowAgents(bool, bool) override {
+    ++refreshes_;
+    refresh_needed_ = false;
+  }
+  std::shared_ptr<PreferencesReader> Preferences() override { return preferences_; }
+  void set_refresh_needed(bool on) { refresh_needed_ = on; }
+  int refreshes() const { return refreshes_; }
+
+ private:
+  CommissionSwitches switches_;
+  std::shared_ptr<PreferencesReader> preferences_ = std::make_shared<PreferencesReader>();
+  bool refresh_needed_ = false;
+  int refreshes_ = 0;
+};
+
+// The company's document-parameter service over a table of parameters by
+// document-type id and document code (the code compared ignoring case).
+class HostDocumentParameters : public DocumentParameterService {
+ public:
+  struct Entry {
+    int32_t type_id = 0;
+    std::string code;
+    Variant section, deposit, priority_table;
+  };
+  bool enabled = true;
+  std::vector<Entry> entries;
+
+  bool Enabled() override { return enabled; }
+  std::shared_ptr<DocumentParameters> Parameters(int32_t type_id, const std::string& code) override;
+};
+
 class HostDocument : public CoreDocument,
                      private DocumentRecordsets,
                      private CompanyServices,
@@ -71,6 +110,8 @@ class HostDocument : public CoreDocument,
   CalculationServices& Calculation() override { return *this; }
   DialogueServices& Dialogue() override { return *this; }
   RecalculationNotices& Notices() override { return *this; }
+  CommissionSupport& Commissions() override { return commissions_; }
+  HostCommissionSupport& commissions() { return commissions_; }
   Variant DocumentSetting(std::string_view property) override;
   void ReceiveTotals(std::shared_ptr<Dictionary> totals) override { totals_ = std::move(totals); }
   // The totals the last recalculation handed over (nullptr before any).
@@ -193,6 +234,7 @@ class HostDocument : public CoreDocument,
   std::array<Variant, 4> withholding_bases_{Variant(int16_t{0}), Variant(int16_t{0}),
                                             Variant(int16_t{0}), Variant(int16_t{0})};
   int price_notifications_ = 0;
+  HostCommissionSupport commissions_;
 };
 
 // The host's framework session: the current user and the message catalogue.
@@ -202,6 +244,7 @@ class HostSession : public FrameworkSession {
       : user_(std::move(user)), group_(std::move(group)) {}
   std::string CatalogueText(int32_t number, const VariantArray& parameters) override;
   std::string CurrentUser() override { return user_; }
+  std::string CurrentUserGroup() override { return group_; }
   const std::string& group() const { return group_; }
   MessageCatalogue& catalogue() { return catalogue_; }
 

@@ -1,0 +1,149 @@
+// Document defaults by document, user group, user and site, and the
+// price-list priority table the commission recalculation uses when it
+// recovers prices.
+#include <string>
+
+#include "tarvolin/automation/error_policy.h"
+#include "tarvolin/db/connection.h"
+#include "tarvolin/engine/engine.h"
+#include "tarvolin/engine/value_helpers.h"
+
+namespace tarvolin {
+namespace {
+
+const Variant kZero(int16_t{0});
+
+// A section or deposit counts when not blank, a priority table when not 0.
+bool Found(int16_t kind, const Variant& value) {
+  return kind == 2 ? NzDec(value) != kZero : !NzStr(value).empty();
+}
+
+const char* ColumnOf(int16_t kind) {
+  switch (kind) {
+    case 0:
+      return "CO16_SEZ_CG68";
+    case 1:
+      return "CO16_DEP_MG58";
+    case 2:
+      return "CO16_IDPRIORITA_LP09";
+    default:
+      return nullptr;
+  }
+}
+
+// Takes the kind's column of the first row, if found; false when there is none.
+bool TakeFirstRow(const std::shared_ptr<Recordset>& rows, int16_t kind, Variant& value) {
+  const char* column = ColumnOf(kind);
+  if (!rows || rows->State() != ObjectState::kOpen || rows->Eof() || column == nullptr) {
+    return false;
+  }
+  const Variant candidate = rows->Get(column);
+  if (!Found(kind, candidate)) return false;
+  value = candidate;
+  return true;
+}
+
+}  // namespace
+
+std::string CLSMG_TARVOLIN::CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(
+    const std::optional<Variant>& fvarDitta) {
+  std::string statement = std::string("SELECT TOP 1") + kCrLf + "    LP09_ID" + kCrLf + "FROM" +
+                          kCrLf + "    LP09_TESTATAPRIORITA" + kCrLf + "WHERE" + kCrLf +
+                          "    LP09_DITTA_CG18 = <DITTA,,>" + kCrLf + "    AND LP09_FLGPREF = 1" +
+                          kCrLf + "ORDER BY" + kCrLf + "    LP09_ID DESC";
+  if (fvarDitta) {
+    constexpr std::string_view kPlaceholder = "<DITTA,,>";
+    const std::string company = NzDec(*fvarDitta).CStr();
+    for (size_t at = statement.find(kPlaceholder); at != std::string::npos;
+         at = statement.find(kPlaceholder, at + company.size())) {
+      statement.replace(at, kPlaceholder.size(), company);
+    }
+  }
+  return statement;
+}
+
+void CLSMG_TARVOLIN::GetValoreDefault(int16_t& Tipo, std::string& CodDocumento,
+                                      Variant& Risultato) {
+  WithLabel("GetValoreDefault:", [&] {
+    auto document = RequireCc();
+    CommissionSwitches& switches = document->Commissions().Switches();
+    Risultato = kZero;
+    Variant value{std::string()};
+    switches.default_origin = 0;
+
+    auto header = document->Recordsets().Get(DocumentTable::kHeader);
+    if (!header) Raise(err::kObjectNotSet, "GetValoreDefault", "the document has no header");
+    if (!header->Bof() && !header->Eof() && CodDocumento.empty()) {
+      CodDocumento = NzStr(header->Get("DO11_DOCUM_MG36"));
+    }
+    std::string group, user;
+    if (session_ && !session_->CurrentUser().empty()) {
+      group = session_->CurrentUserGroup();
+      user = session_->CurrentUser();
+    }
+
+    // The document-parameters object of the document type comes first.
+    auto company = document->Company();
+    if (session_ && company->document_parameters && company->document_parameters->Enabled() &&
+        NzDec(header->Get("DO11_ID_CO1A")) != kZero) {
+      switches.current_parameters = company->document_parameters->Parameters(
+          NzDec(header->Get("DO11_ID_CO1A")).CLng(), CodDocumento);
+      const auto parameters = switches.current_parameters;
+      if (parameters && parameters->found) {
+        const Variant candidate = Tipo == 0   ? parameters->section
+                                  : Tipo == 1 ? parameters->deposit
+                                  : Tipo == 2 ? parameters->priority_table
+                                              : Variant();
+        if (Found(Tipo, candidate)) {
+          value = candidate;
+          switches.default_origin = 1;
+        }
+      }
+    }
+
+    // A quote in a code is doubled: it can never end the literal.
+    const std::string head =
+        "SELECT TOP 1 CO16_SEZ_CG68, CO16_DEP_MG58, CO16_IDPRIORITA_LP09 "
+        "FROM CO16_PARAMSDOC WITH (NOLOCK) "
+        "WHERE CO16_DITTA_CG18 = " +
+        std::to_string(document->CompanyNumber()) + " AND " + "      CO16_CODDOCUM_MG36 = '" +
+        SqlQuoted(CodDocumento) + "' AND " +
+        "      (CO16_CODGRUPPO_FW06 IS NULL OR CO16_CODGRUPPO_FW06 = '" + SqlQuoted(group) +
+        "') AND " + "      (CO16_CODUTENTE_FW07 IS NULL OR CO16_CODUTENTE_FW07 = '" +
+        SqlQuoted(user) + "') AND ";
+    if (company->site_defaults == 1 && NzStr(value).empty()) {
+      const std::string sql = head + "      (CO16_CODSEDE_CG31   IS NULL OR CO16_CODSEDE_CG31 = " +
+                              NzDec(header->Get("DO11_CODSEDE_CG31")).CStr() + ") " +
+                              "      ORDER BY CO16_CODGRUPPO_FW06, CO16_CODUTENTE_FW07, "
+                              "CO16_CODSEDE_CG31";
+      auto rows = RequireConnection()->Execute(sql, nullptr, execute_option::kCommandText);
+      if (TakeFirstRow(rows, Tipo, value)) switches.default_origin = 2;
+    }
+    if (NzStr(value).empty()) {
+      const std::string sql = head + "      CO16_CODSEDE_CG31   IS NULL ";
+      auto rows = RequireConnection()->Execute(sql, nullptr, execute_option::kCommandText);
+      if (TakeFirstRow(rows, Tipo, value)) switches.default_origin = 3;
+    }
+    Risultato = value;
+  });
+}
+
+Variant CLSMG_TARVOLIN::GetTabellaPrioritaListiniP() {
+  return WithLabel("GetTabellaPrioritaListiniP:", [&] {
+    auto document = RequireCc();
+    int16_t kind = 2;
+    std::string code;
+    Variant table;
+    GetValoreDefault(kind, code, table);
+    if (NzStr(table).empty()) table = document->DocumentSetting("TABPRIORLISPAR");
+    if (NzStr(table).empty()) {
+      const std::string sql = Self().CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(
+          Variant(document->CompanyNumber()));
+      auto rows = RequireConnection()->Execute(sql, nullptr, execute_option::kCommandText);
+      if (rows && rows->State() == ObjectState::kOpen && !rows->Eof()) table = rows->Get("LP09_ID");
+    }
+    return NzDec(table);
+  });
+}
+
+}  // namespace tarvolin
