@@ -200,8 +200,4 @@ std::shared_ptr<Recordset> CLSMG_TARVOLIN::CopiaRecordset(std::shared_ptr<Record
   return copy;
 }
 
-// ---- Members built by the other subsystems ----
-
-}
-
 }  // namespace tarvolin

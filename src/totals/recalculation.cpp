@@ -51,10 +51,6 @@ void AddToAgents(Recordset& lines, Recordset& agents, int sign) {
   agents.ClearFilter();
 }
 
-[[noreturn]] void Missing(std::string_view capability) {
-  Raise(err::kNotSupported, "RicalcolaTotaliDaRigheCorpo",
-        std::string(capability) + " is not available in this build of the engine");
-}
 
 }  // namespace
 
