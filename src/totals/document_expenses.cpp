@@ -9,6 +9,7 @@
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
+#include "totals/accumulators.h"
 
 namespace tarvolin {
 namespace {
@@ -63,21 +64,23 @@ void CLSMG_TARVOLIN::RicalcolaTotaliDaRigheCorpo_CalcoloSpese(ExpenseArgs& args)
     auto header = document->Recordsets().Get(DocumentTable::kHeader);
     if (!header) Raise(err::kObjectNotSet, kSource, "the document has no header (DO11)");
     Recordset& body = *args.RstCorpo;
-    VariantArray& acc = *args.AccumulatoriTotali;
+    VariantArray& totals = *args.AccumulatoriTotali;
     CalculationServices& calculation = document->Calculation();
     const Variant zero(int16_t{0});
     const bool company = args.DocInValutaAzienda;
     const std::string company_currency = document->Services().CompanyCurrencyCode();
     const std::string& currency = args.CodiceValuta;
-    const auto add = [&](size_t index, const Variant& value) { acc[index] = acc[index] + value; };
+    const auto add = [&](size_t index, const Variant& value) {
+      totals[index] = totals[index] + value;
+    };
 
     // The base of totals kinds 0, 1 and 3 (kind 2 asks the document).
     const auto totals_base = [&](int16_t kind) -> Variant {
       switch (kind) {
         case 0:
-          return acc[company ? 28 : 29];
+          return totals[company ? acc::kNetGoods : acc::Val(acc::kNetGoods)];
         case 1:
-          return acc[company ? 26 : 27];
+          return totals[company ? acc::kGrossGoods : acc::Val(acc::kGrossGoods)];
         case 3: {
           auto totals = document->Recordsets().Get(DocumentTable::kTotals);
           if (!totals || totals->Bof() || totals->Eof()) {
@@ -161,8 +164,8 @@ void CLSMG_TARVOLIN::RicalcolaTotaliDaRigheCorpo_CalcoloSpese(ExpenseArgs& args)
       // 7. Counterparts and the document amount.
       if (args.ContropartiteCastellettoIva && arr_spese_tipo_aliq_[i] != 1) {
         Self().AggiungiContropartitaDaCorpo(args.RstCorpo);
-        add(30, NzDec(body.Get("DO30_IMPORTO")));
-        add(31, NzDec(body.Get("DO30_IMPORTO_VAL")));
+        add(acc::kTaxable, NzDec(body.Get("DO30_IMPORTO")));
+        add(acc::Val(acc::kTaxable), NzDec(body.Get("DO30_IMPORTO_VAL")));
       }
       if (!args.TotaliDocumento) continue;
 
@@ -173,7 +176,7 @@ void CLSMG_TARVOLIN::RicalcolaTotaliDaRigheCorpo_CalcoloSpese(ExpenseArgs& args)
       const Variant totalizer = NzDec(body.Get("DO30_INDTOTALIZ"));
       for (int32_t k = 1; k <= 4; ++k) {
         if (totalizer != Variant(k)) continue;
-        const auto index = static_cast<size_t>(8 + 2 * (k - 1));
+        const auto index = acc::kSundryExpenses1 + 2 * static_cast<size_t>(k - 1);
         const Variant amount_company = NzDec(body.Get("DO30_IMPORTO"));
         const Variant amount_document = NzDec(body.Get("DO30_IMPORTO_VAL"));
         if (Self().RigaSpesaNonDefiscalizzabile(args.RstCorpo) || NzDec(rate) == zero ||

@@ -1,30 +1,49 @@
 // Handing the totals of a recalculation to the document.
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/engine.h"
+#include "totals/accumulators.h"
 
 namespace tarvolin {
 namespace {
 
 // The keys in the order they are handed over, each with its accumulator.
-constexpr std::pair<int, const char*> kTotalKeys[] = {
-    {2, "DOXX_TOTQTA1"},        {3, "DOXX_TOTQTA2"},
-    {4, "DO14_TOTCOLLI"},       {5, "DO14_PESOLORDO"},
-    {6, "DO14_PESONETTO"},      {7, "DO14_VOLUME"},
-    {8, "DO13_TOTSPVAR1"},      {9, "DO13_TOTSPVAR1_VAL"},
-    {10, "DO13_TOTSPVAR2"},     {11, "DO13_TOTSPVAR2_VAL"},
-    {12, "DO13_TOTSPVAR3"},     {13, "DO13_TOTSPVAR3_VAL"},
-    {14, "DO13_TOTSPVAR4"},     {15, "DO13_TOTSPVAR4_VAL"},
-    {16, "DO13_TOTMERCE1"},     {17, "DO13_TOTMERCE1_VAL"},
-    {18, "DO13_TOTMERCE2"},     {19, "DO13_TOTMERCE2_VAL"},
-    {20, "DO13_TOTMERCE3"},     {21, "DO13_TOTMERCE3_VAL"},
-    {22, "DO13_TOTMERCE4"},     {23, "DO13_TOTMERCE4_VAL"},
-    {24, "DO13_TOTCOSTO"},      {25, "DO13_TOTCOSTO_VAL"},
-    {26, "DO13_TOTLORDOMERCE"}, {27, "DO13_TOTLORDOMERCE_VAL"},
-    {28, "DO13_TOTNETTOMERCE"}, {29, "DO13_TOTNETTOMERCE_VAL"},
-    {30, "DO13_TOTIMPONIBILE"}, {31, "DO13_TOTIMPONIBILE_VAL"},
-    {32, "DO13_TOTIVA"},        {33, "DO13_TOTIVA_VAL"},
-    {34, "DO13_TOTAPAGARE"},    {35, "DO13_TOTAPAGARE_VAL"},
-    {36, "DO13_TOTDOCUMENTO"},  {37, "DO13_TOTDOCUMENTO_VAL"},
+constexpr std::pair<size_t, const char*> kTotalKeys[] = {
+    {acc::kQuantity1, "DOXX_TOTQTA1"},
+    {acc::kQuantity2, "DOXX_TOTQTA2"},
+    {acc::kPackages, "DO14_TOTCOLLI"},
+    {acc::kGrossWeight, "DO14_PESOLORDO"},
+    {acc::kNetWeight, "DO14_PESONETTO"},
+    {acc::kVolume, "DO14_VOLUME"},
+    {acc::kSundryExpenses1, "DO13_TOTSPVAR1"},
+    {acc::Val(acc::kSundryExpenses1), "DO13_TOTSPVAR1_VAL"},
+    {acc::kSundryExpenses2, "DO13_TOTSPVAR2"},
+    {acc::Val(acc::kSundryExpenses2), "DO13_TOTSPVAR2_VAL"},
+    {acc::kSundryExpenses3, "DO13_TOTSPVAR3"},
+    {acc::Val(acc::kSundryExpenses3), "DO13_TOTSPVAR3_VAL"},
+    {acc::kSundryExpenses4, "DO13_TOTSPVAR4"},
+    {acc::Val(acc::kSundryExpenses4), "DO13_TOTSPVAR4_VAL"},
+    {acc::kGoods1, "DO13_TOTMERCE1"},
+    {acc::Val(acc::kGoods1), "DO13_TOTMERCE1_VAL"},
+    {acc::kGoods2, "DO13_TOTMERCE2"},
+    {acc::Val(acc::kGoods2), "DO13_TOTMERCE2_VAL"},
+    {acc::kGoods3, "DO13_TOTMERCE3"},
+    {acc::Val(acc::kGoods3), "DO13_TOTMERCE3_VAL"},
+    {acc::kGoods4, "DO13_TOTMERCE4"},
+    {acc::Val(acc::kGoods4), "DO13_TOTMERCE4_VAL"},
+    {acc::kCost, "DO13_TOTCOSTO"},
+    {acc::Val(acc::kCost), "DO13_TOTCOSTO_VAL"},
+    {acc::kGrossGoods, "DO13_TOTLORDOMERCE"},
+    {acc::Val(acc::kGrossGoods), "DO13_TOTLORDOMERCE_VAL"},
+    {acc::kNetGoods, "DO13_TOTNETTOMERCE"},
+    {acc::Val(acc::kNetGoods), "DO13_TOTNETTOMERCE_VAL"},
+    {acc::kTaxable, "DO13_TOTIMPONIBILE"},
+    {acc::Val(acc::kTaxable), "DO13_TOTIMPONIBILE_VAL"},
+    {acc::kTax, "DO13_TOTIVA"},
+    {acc::Val(acc::kTax), "DO13_TOTIVA_VAL"},
+    {acc::kToPay, "DO13_TOTAPAGARE"},
+    {acc::Val(acc::kToPay), "DO13_TOTAPAGARE_VAL"},
+    {acc::kDocumentTotal, "DO13_TOTDOCUMENTO"},
+    {acc::Val(acc::kDocumentTotal), "DO13_TOTDOCUMENTO_VAL"},
 };
 
 }  // namespace
@@ -38,7 +57,7 @@ void CLSMG_TARVOLIN::SalvaTotali(VariantArray& Totali) {
     }
     auto totals = std::make_shared<Dictionary>();
     for (const auto& [index, key] : kTotalKeys) {
-      totals->Add(key, Totali[static_cast<size_t>(index)]);
+      totals->Add(key, Totali[index]);
     }
     RequireCc()->ReceiveTotals(std::move(totals));
   });

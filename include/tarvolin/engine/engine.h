@@ -287,6 +287,7 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
   Variant GetTabellaPrioritaListiniP();
 
  private:
+  friend class DocumentRecalculation;
   // The interface the engine calls its own members through.
   ICLSMG_TARVOLIN& Self() { return *this; }
   std::shared_ptr<CoreDocument> RequireCc() const;
