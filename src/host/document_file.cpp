@@ -573,8 +573,10 @@ class Reader {
     DocumentState& state = document.State();
     for (const auto& [key, value] : object.members) {
       const std::string where = Member("state", key);
+      // A structured binding is not captured: not every compiler takes it yet.
+      const std::string_view name = key;
       const auto flag = std::find_if(std::begin(kStateFlags), std::end(kStateFlags),
-                                     [&](const BoolMember& m) { return m.name == key; });
+                                     [name](const BoolMember& m) { return m.name == name; });
       if (flag != std::end(kStateFlags)) {
         state.*(flag->member) = Boolean(value, where);
       } else if (key == "in_use") {
@@ -1035,6 +1037,11 @@ DocumentFile ParseDocumentFile(std::string_view json_text, std::string_view file
 }
 
 DocumentFile ReadDocumentFile(const std::string& path) {
+  std::error_code folder_ec;
+  if (std::filesystem::is_directory(path, folder_ec)) {
+    // A folder opens for reading but reads as nothing: name it for what it is.
+    RaiseText(kPathFileAccessError, kSource, "Path/File access error: " + path + " is a folder");
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     std::error_code ec;
