@@ -3,8 +3,6 @@
 #include "tarvolin/automation/text.h"
 #include "tarvolin/engine/value_helpers.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -19,6 +17,7 @@
 #include "host/json_reader.h"
 #include "host/json_writer.h"
 #include "tarvolin/automation/error.h"
+#include "tarvolin/host/output_file.h"
 
 namespace tarvolin {
 namespace {
@@ -1065,23 +1064,8 @@ std::string FormatDocumentFile(const DocumentFile& file, const EngineOutcome* ou
 void WriteDocumentFile(const std::string& path, const DocumentFile& file,
                        const EngineOutcome* outcome) {
   // Formatting can fail: do it before touching the file system.
-  const std::string text = FormatDocumentFile(file, outcome);
-  const std::string temporary = path + ".tmp" + std::to_string(::getpid());
-  bool written = false;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(text.data(), static_cast<std::streamsize>(text.size()));
-      out.close();
-      written = !out.fail();
-    }
-  }
-  std::error_code ec;
-  if (written) std::filesystem::rename(temporary, path, ec);
-  if (!written || ec) {
-    std::filesystem::remove(temporary, ec);
-    RaiseText(kPathFileAccessError, kSource, "Path/File access error: cannot write " + path);
-  }
+  OutputFile output(path, FormatDocumentFile(file, outcome), kSource);
+  output.Commit();
 }
 
 }  // namespace tarvolin
