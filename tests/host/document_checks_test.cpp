@@ -43,7 +43,8 @@ TEST(DocumentChecks, ADocumentThatIsNotWhollyTheCompanysIsRefusedBeforeAnyWrite)
       {"a row of another company", [](Json& d) { Row(d, 2)["DO30_DITTA_CG18"] = 2; },
        "DO30_DOCCORPO row 2, field DO30_DITTA_CG18: 2 is not the document's company (1)"},
       {"a row without its company", [](Json& d) { Row(d, 3).erase("DO30_DITTA_CG18"); },
-       "DO30_DOCCORPO row 3, field DO30_DITTA_CG18: no value is not the document's company"},
+       "DO30_DOCCORPO row 3, field DO30_DITTA_CG18: no value: every record carries the "
+       "document's company (1)"},
       {"no registration number",
        [](Json& d) {
          for (auto& [name, rows] : d["recordsets"].items()) {
