@@ -3,13 +3,18 @@
 #include <charconv>
 #include <memory>
 #include <optional>
+#include <sstream>
+
+#include "standard_output.h"
 
 #include "tarvolin/automation/error.h"
 #include "tarvolin/db/company_database.h"
 #include "tarvolin/engine/dispatch.h"
 #include "tarvolin/engine/engine.h"
+#include "tarvolin/host/document_checks.h"
 #include "tarvolin/host/document_file.h"
 #include "tarvolin/host/host_document.h"
+#include "tarvolin/host/output_file.h"
 
 namespace tarvolin::cli {
 namespace {
@@ -121,9 +126,11 @@ CLI::App* AddCallCommand(CLI::App& app, CallOptions& options) {
   return call;
 }
 
-void RunCall(const CallOptions& options, std::ostream& out) {
+void RunCall(const CallOptions& options, std::ostream& out, std::ostream& warnings) {
   if (options.list) {
-    List(out);
+    std::ostringstream listed;
+    List(listed);
+    WriteStandardOutput(out, listed.str());
     return;
   }
   auto engine =
@@ -136,7 +143,13 @@ void RunCall(const CallOptions& options, std::ostream& out) {
   }
   if (file || !options.database.empty()) {
     const std::string path = options.database.empty() ? DefaultDatabasePath() : options.database;
-    engine->set_ADOConnection(OpenCompanyDatabase(path));
+    const auto connection = OpenCompanyDatabase(path);
+    if (file) {
+      for (const std::string& warning : CheckDocument(*file, options.document, *connection)) {
+        warnings << "tarvolin: warning: " << warning << "\n";
+      }
+    }
+    engine->set_ADOConnection(connection);
     engine->set_ADOConnectionString(path);
   }
 
@@ -149,12 +162,18 @@ void RunCall(const CallOptions& options, std::ostream& out) {
   }
   const Variant result = Invoke(*engine, options.member, arguments);
 
+  // The document file is prepared beside its target before the result is
+  // printed, and put in place only once standard output took the result.
+  std::optional<OutputFile> written;
   if (!options.out.empty()) {
     const EngineOutcome outcome{.edited_rows = engine->ArrRigheModificate(),
                                 .totals = file->document->totals()};
-    WriteDocumentFile(options.out, *file, &outcome);
+    written.emplace(options.out, FormatDocumentFile(*file, &outcome), "DocumentFile");
   }
-  Print(result, out);
+  std::ostringstream printed;
+  Print(result, printed);
+  WriteStandardOutput(out, printed.str());
+  if (written) written->Commit();
   engine->Terminate();
 }
 

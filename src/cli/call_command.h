@@ -22,9 +22,11 @@ struct CallOptions {
 // Adds the "call" subcommand to app, storing what it parses in options.
 CLI::App* AddCallCommand(CLI::App& app, CallOptions& options);
 
-// Runs the call and prints the result on out. Errors of the engine, the
-// platform and the document file are raised (tarvolin::Error); nothing is
-// written to options.out unless the call succeeds.
-void RunCall(const CallOptions& options, std::ostream& out);
+// Runs the call and prints the result on out; the checks of a document
+// (--document) against the company database print their warnings on
+// warnings. Errors of the engine, the platform, the document file and the
+// output (out or --out that cannot be written) are raised (tarvolin::Error);
+// nothing is written to options.out unless the call and its printing succeed.
+void RunCall(const CallOptions& options, std::ostream& out, std::ostream& warnings);
 
 }  // namespace tarvolin::cli

@@ -4,6 +4,7 @@
 
 #include "call_command.h"
 #include "recalc_command.h"
+#include "standard_output.h"
 #include "tarvolin/automation/error.h"
 #include "tarvolin/db/company_database.h"
 
@@ -36,7 +37,9 @@ int main(int argc, char** argv) {
   try {
     if (init->parsed()) {
       const auto written = tarvolin::InitCompanyDatabase(db_path, {.demo = !empty, .force = force});
-      for (const auto& file : written) std::cout << "created " << file << "\n";
+      std::string lines;
+      for (const auto& file : written) lines += "created " + file + "\n";
+      tarvolin::cli::WriteStandardOutput(std::cout, lines);
       return 0;
     }
     if (recalc->parsed()) return tarvolin::cli::RunRecalc(recalc_options, std::cout, std::cerr);
@@ -44,7 +47,7 @@ int main(int argc, char** argv) {
       if (!call_options.list && call_options.member.empty()) {
         return app.exit(CLI::RequiredError("member"));
       }
-      tarvolin::cli::RunCall(call_options, std::cout);
+      tarvolin::cli::RunCall(call_options, std::cout, std::cerr);
       return 0;
     }
   } catch (const tarvolin::Error& e) {
@@ -53,6 +56,10 @@ int main(int argc, char** argv) {
     std::cerr << "tarvolin: " << e.what() << "\n";
     return 1;
   }
-  std::cout << app.help();
+  try {
+    tarvolin::cli::WriteStandardOutput(std::cout, app.help());
+  } catch (const tarvolin::Error& e) {
+    return tarvolin::cli::ReportError(e, std::cerr);
+  }
   return 0;
 }

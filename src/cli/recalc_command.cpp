@@ -2,24 +2,34 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
+#include "standard_output.h"
 #include "tarvolin/db/company_database.h"
 #include "tarvolin/engine/engine.h"
+#include "tarvolin/host/document_checks.h"
 #include "tarvolin/host/document_file.h"
 #include "tarvolin/host/host_document.h"
+#include "tarvolin/host/output_file.h"
 #include "tarvolin/host/registration.h"
 #include "text_report.h"
 
 namespace tarvolin::cli {
 namespace {
 
-// Recalculates and returns what standard output gets; raises on any error
-// before anything is written.
-std::string Recalculate(const RecalcOptions& options) {
+// Recalculates and writes the output. Everything that can fail comes before
+// the registration commits: the output file is prepared beside its target and
+// standard output is written and flushed first, so an output that cannot be
+// written leaves the database as it was. Only the rename of the prepared file
+// follows the commit.
+void Recalculate(const RecalcOptions& options, std::ostream& out, std::ostream& err) {
   // The file first: a bad document is reported as such even without a database.
   DocumentFile file = ReadDocumentFile(options.document);
   const std::string path = options.database.empty() ? DefaultDatabasePath() : options.database;
   const std::shared_ptr<SqliteConnection> connection = OpenCompanyDatabase(path);
+  for (const std::string& warning : CheckDocument(file, options.document, *connection)) {
+    err << "tarvolin: warning: " << warning << "\n";
+  }
 
   auto engine =
       std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
@@ -31,19 +41,29 @@ std::string Recalculate(const RecalcOptions& options) {
   api.set_ADOConnectionString(path);
   api.RicalcolaTotaliDaRigheCorpo(options.net_discounts, options.counterparts, options.totals,
                                   options.schedule, options.last_row, options.commissions);
-  if (options.register_document) RegisterDocument(api, *connection);
 
-  const EngineOutcome outcome{.edited_rows = api.ArrRigheModificate(),
-                              .totals = file.document->totals()};
-  api.Terminate();  // the engine's part is done; the document stays with the file
-  std::string shown;
-  if (options.format == "text") {
-    shown = FormatTextReport(*file.document);
-  } else if (options.out.empty()) {
-    shown = FormatDocumentFile(file, &outcome);
+  std::optional<OutputFile> written;
+  const auto prepare_output = [&] {
+    const EngineOutcome outcome{.edited_rows = api.ArrRigheModificate(),
+                                .totals = file.document->totals()};
+    api.Terminate();  // the engine's part is done; the document stays with the file
+    std::string shown;
+    if (options.format == "text") {
+      shown = FormatTextReport(*file.document);
+    } else if (options.out.empty()) {
+      shown = FormatDocumentFile(file, &outcome);
+    }
+    if (!options.out.empty()) {
+      written.emplace(options.out, FormatDocumentFile(file, &outcome), "DocumentFile");
+    }
+    WriteStandardOutput(out, shown);
+  };
+  if (options.register_document) {
+    RegisterDocument(api, *connection, prepare_output);
+  } else {
+    prepare_output();
   }
-  if (!options.out.empty()) WriteDocumentFile(options.out, file, &outcome);
-  return shown;
+  if (written) written->Commit();
 }
 
 }  // namespace
@@ -115,8 +135,7 @@ CLI::App* AddRecalcCommand(CLI::App& app, RecalcOptions& options) {
 
 int RunRecalc(const RecalcOptions& options, std::ostream& out, std::ostream& err) {
   try {
-    out << Recalculate(options);
-    out.flush();
+    Recalculate(options, out, err);
     return 0;
   } catch (const Error& error) {
     return ReportError(error, err, options.verbose);

@@ -33,10 +33,13 @@ CLI::App* AddRecalcCommand(CLI::App& app, RecalcOptions& options);
 
 // Runs the recalculation. Standard output gets the text report with
 // --format text, else the document file's JSON unless --out takes it; --out
-// always receives the document file. The output is produced only after
-// everything succeeded, so on an error nothing is printed to out and no file
-// is written. Returns the exit code: 0 done, 2 a bad document file
-// (kBadDocumentFile), 1 any other error, reported on err by ReportError.
+// always receives the document file. The document is checked against the
+// company database before the engine sees it (warnings go to err). The
+// output is prepared in full before --register commits, so an error leaves
+// the database, out's target and --out as they were (a device or a pipe is
+// written before the commit and cannot be taken back). Returns the exit code:
+// 0 done, 2 a bad document file (kBadDocumentFile), 1 any other error
+// (also output that cannot be written), reported on err by ReportError.
 int RunRecalc(const RecalcOptions& options, std::ostream& out, std::ostream& err);
 
 // The whole command from its arguments (those after "recalc"), as the

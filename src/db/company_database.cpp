@@ -17,6 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 constexpr std::string_view kSource = "CompanyDatabase";
+constexpr int32_t kPathFileAccessError = 75;
 // Tables whose presence tells a company database from any other SQLite file.
 constexpr const char* kMarkerTables[] = {"DO11_DOCTESTATA", "DO30_DOCCORPO", "NV05_TAXDETAIL",
                                          "CO60_CONFVEXNAV"};
@@ -26,6 +27,22 @@ bool HoldsTables(const std::string& path) {
   auto db = SqliteConnection::Open(path, {.create = false, .read_only = true});
   auto rs = db->Execute("SELECT COUNT(*) AS N FROM sqlite_master WHERE type = 'table'");
   return rs->Get("N").CLng() > 0;
+}
+
+// A database is a regular file: renaming over a folder fails late, and over a
+// device it would replace the device itself.
+void RefuseIrregular(const std::string& path) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (!fs::exists(status)) return;
+  if (fs::is_directory(status)) {
+    RaiseText(kPathFileAccessError, kSource,
+              "Path/File access error: cannot write " + path + ": it is a folder");
+  }
+  if (!fs::is_regular_file(status)) {
+    RaiseText(kPathFileAccessError, kSource,
+              "Path/File access error: cannot write " + path + ": it is not a regular file");
+  }
 }
 
 // Builds one database file aside, then moves it over target.
@@ -67,6 +84,7 @@ std::string ExternalDatabasePath(const std::string& company_path, const std::str
 }
 
 std::vector<std::string> InitCompanyDatabase(const std::string& path, InitOptions options) {
+  RefuseIrregular(path);
   if (!options.force && HoldsTables(path)) {
     RaiseText(err::kObjectOpen, kSource,
               "database \"" + path + "\" already holds tables; use --force to replace it");
@@ -85,6 +103,7 @@ std::vector<std::string> InitCompanyDatabase(const std::string& path, InitOption
   }
   if (!external.empty()) {
     const std::string external_path = ExternalDatabasePath(path, external);
+    RefuseIrregular(external_path);
     BuildFile(external_path, embedded::kExternalAssetsSchema, embedded::kDemoExternalAssets);
     written.push_back(external_path);
   }

@@ -3,8 +3,6 @@
 #include "tarvolin/automation/text.h"
 #include "tarvolin/engine/value_helpers.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -19,6 +17,7 @@
 #include "host/json_reader.h"
 #include "host/json_writer.h"
 #include "tarvolin/automation/error.h"
+#include "tarvolin/host/output_file.h"
 
 namespace tarvolin {
 namespace {
@@ -625,8 +624,10 @@ class Reader {
     DocumentState& state = document.State();
     for (const auto& [key, value] : object.members) {
       const std::string where = Member("state", key);
+      // A structured binding is not captured: not every compiler takes it yet.
+      const std::string_view name = key;
       const auto flag = std::find_if(std::begin(kStateFlags), std::end(kStateFlags),
-                                     [&](const BoolMember& m) { return m.name == key; });
+                                     [name](const BoolMember& m) { return m.name == name; });
       if (flag != std::end(kStateFlags)) {
         state.*(flag->member) = Boolean(value, where);
       } else if (key == "in_use") {
@@ -1186,6 +1187,11 @@ DocumentFile ParseDocumentFile(std::string_view json_text, std::string_view file
 }
 
 DocumentFile ReadDocumentFile(const std::string& path) {
+  std::error_code folder_ec;
+  if (std::filesystem::is_directory(path, folder_ec)) {
+    // A folder opens for reading but reads as nothing: name it for what it is.
+    RaiseText(kPathFileAccessError, kSource, "Path/File access error: " + path + " is a folder");
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     std::error_code ec;
@@ -1209,23 +1215,8 @@ std::string FormatDocumentFile(const DocumentFile& file, const EngineOutcome* ou
 void WriteDocumentFile(const std::string& path, const DocumentFile& file,
                        const EngineOutcome* outcome) {
   // Formatting can fail: do it before touching the file system.
-  const std::string text = FormatDocumentFile(file, outcome);
-  const std::string temporary = path + ".tmp" + std::to_string(::getpid());
-  bool written = false;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(text.data(), static_cast<std::streamsize>(text.size()));
-      out.close();
-      written = !out.fail();
-    }
-  }
-  std::error_code ec;
-  if (written) std::filesystem::rename(temporary, path, ec);
-  if (!written || ec) {
-    std::filesystem::remove(temporary, ec);
-    RaiseText(kPathFileAccessError, kSource, "Path/File access error: cannot write " + path);
-  }
+  OutputFile output(path, FormatDocumentFile(file, outcome), kSource);
+  output.Commit();
 }
 
 }  // namespace tarvolin

@@ -1,9 +1,19 @@
 #include "host/json_reader.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 namespace tarvolin::json {
 namespace {
+
+// The parser refuses a number too large for a double (1e400) before the tree
+// sees it, so the reader could not name its row and field. Such a number is
+// handed over again as a string with this prefix, which the builder turns
+// back into a number: its text, not a double, is what the reader uses.
+constexpr std::string_view kOverflowMark = "\x01tarvolin-number:";
+constexpr std::string_view kOverflowMarkJson = "\\u0001tarvolin-number:";
+constexpr int kNlohmannNumberOverflow = 406;
+constexpr int kMaxOverflowNumbers = 64;
 
 // Builds the tree from the parser's events. `path_` holds the open containers;
 // a container is only ever appended to while it is the innermost, so the
@@ -12,9 +22,12 @@ class TreeBuilder {
  public:
   using Json = nlohmann::json;
 
-  explicit TreeBuilder(Value& root) : root_(root) {}
+  TreeBuilder(Value& root, bool marked) : root_(root), marked_(marked) {}
 
   const std::string& error() const { return error_; }
+  // The number that overflowed a double and where it ended, when it stopped the parse.
+  const std::string& overflowed() const { return overflowed_; }
+  size_t overflow_end() const { return overflow_end_; }
 
   bool null() { return Add(Value{}) != nullptr; }
   bool boolean(bool value) {
@@ -27,6 +40,8 @@ class TreeBuilder {
   bool number_unsigned(Json::number_unsigned_t value) { return Number(std::to_string(value)); }
   bool number_float(Json::number_float_t, const Json::string_t& raw) { return Number(raw); }
   bool string(Json::string_t& value) {
+    if (marked_ && value.starts_with(kOverflowMark))
+      return Number(value.substr(kOverflowMark.size()));
     Value v;
     v.kind = Value::Kind::kString;
     v.text = std::move(value);
@@ -50,7 +65,12 @@ class TreeBuilder {
     path_.pop_back();
     return true;
   }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) {
+  bool parse_error(std::size_t position, const std::string& token,
+                   const nlohmann::detail::exception& e) {
+    if (e.id == kNlohmannNumberOverflow) {
+      overflowed_ = token;
+      overflow_end_ = position;
+    }
     // "[json.exception.parse_error.101] parse error at line 1, column 5: ..."
     std::string message = e.what();
     const size_t bracket = message.find("] ");
@@ -98,12 +118,22 @@ class TreeBuilder {
   }
 
   Value& root_;
+  bool marked_;  // the text carries numbers quoted with kOverflowMark
   std::vector<Value*> path_;
   std::string key_;
   std::string error_;
+  std::string overflowed_;
+  size_t overflow_end_ = 0;
 };
 
 }  // namespace
+
+Value::Value() = default;
+Value::Value(const Value&) = default;
+Value::Value(Value&&) noexcept = default;
+Value& Value::operator=(const Value&) = default;
+Value& Value::operator=(Value&&) noexcept = default;
+Value::~Value() = default;
 
 const Value* Value::Find(std::string_view key) const {
   for (const auto& [name, value] : members) {
@@ -113,14 +143,26 @@ const Value* Value::Find(std::string_view key) const {
 }
 
 bool Parse(std::string_view text, Value& out, std::string& error) {
-  Value root;
-  TreeBuilder builder(root);
-  if (!nlohmann::json::sax_parse(text.begin(), text.end(), &builder)) {
-    error = builder.error().empty() ? "not valid JSON" : builder.error();
-    return false;
+  std::string marked;  // the text with overflowing numbers quoted, once one is met
+  for (int attempt = 0;; ++attempt) {
+    const std::string_view input = marked.empty() ? text : std::string_view(marked);
+    Value root;
+    TreeBuilder builder(root, !marked.empty());
+    if (nlohmann::json::sax_parse(input.begin(), input.end(), &builder)) {
+      out = std::move(root);
+      return true;
+    }
+    const std::string& token = builder.overflowed();
+    const size_t end = std::min(builder.overflow_end(), input.size());
+    const size_t start =
+        token.empty() || end < token.size() ? std::string_view::npos : input.rfind(token, end);
+    if (start == std::string_view::npos || attempt == kMaxOverflowNumbers) {
+      error = builder.error().empty() ? "not valid JSON" : builder.error();
+      return false;
+    }
+    marked = std::string(input.substr(0, start)) + "\"" + std::string(kOverflowMarkJson) + token +
+             "\"" + std::string(input.substr(start + token.size()));
   }
-  out = std::move(root);
-  return true;
 }
 
 }  // namespace tarvolin::json

@@ -24,6 +24,15 @@ struct Value {
   std::vector<Value> items;
   std::vector<std::pair<std::string, Value>> members;
 
+  // Declared here and defined where Value is complete: the members' pair of
+  // an incomplete Value must not be instantiated inside the class.
+  Value();
+  Value(const Value&);
+  Value(Value&&) noexcept;
+  Value& operator=(const Value&);
+  Value& operator=(Value&&) noexcept;
+  ~Value();
+
   bool IsNull() const { return kind == Kind::kNull; }
   bool IsNumber() const { return kind == Kind::kNumber; }
   bool IsString() const { return kind == Kind::kString; }

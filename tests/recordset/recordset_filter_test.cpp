@@ -2,6 +2,7 @@
 // orders and Find.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <optional>
 #include <random>
@@ -129,6 +130,18 @@ TEST(RecordsetFilter, NoMatchAndRemoval) {
   EXPECT_EQ(Id(*rs), 1);
   rs->SetFilter("ID > 3");
   rs->SetFilter("");
+  EXPECT_EQ(rs->RecordCount(), 5);
+}
+
+// A long chain of clauses is joined in linear time: 20,000 clauses took
+// minutes when each join moved every earlier clause.
+TEST(RecordsetFilter, ThousandsOfClausesParseQuickly) {
+  auto rs = Grammar();
+  std::string criteria = "ID > 0";
+  for (int i = 0; i < 20000; ++i) criteria += " AND ID <> " + std::to_string(100 + i);
+  const auto start = std::chrono::steady_clock::now();
+  rs->SetFilter(criteria);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   EXPECT_EQ(rs->RecordCount(), 5);
 }
 
