@@ -21,15 +21,7 @@ namespace fs = std::filesystem;
             "Path/File access error: cannot write " + path + ": " + std::strerror(error));
 }
 
-// Closes a descriptor once; the result of close counts (NFS reports late).
-bool CloseChecked(int& descriptor) {
-  const int result = ::close(descriptor);
-  descriptor = -1;
-  return result == 0;
-}
-
-}  // namespace
-
+// Writes the whole text, checking every write; false with errno set on failure.
 bool WriteAll(int descriptor, std::string_view text) {
   while (!text.empty()) {
     const ssize_t written = ::write(descriptor, text.data(), text.size());
@@ -41,6 +33,15 @@ bool WriteAll(int descriptor, std::string_view text) {
   }
   return true;
 }
+
+// Closes a descriptor once; the result of close counts (NFS reports late).
+bool CloseChecked(int& descriptor) {
+  const int result = ::close(descriptor);
+  descriptor = -1;
+  return result == 0;
+}
+
+}  // namespace
 
 OutputFile::OutputFile(std::string path, std::string_view text, std::string_view source)
     : path_(std::move(path)), target_(path_), source_(source) {

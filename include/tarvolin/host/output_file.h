@@ -41,8 +41,4 @@ class OutputFile {
   std::string source_;
 };
 
-// Writes the whole text to an open descriptor, checking every write; false
-// with errno set on failure.
-bool WriteAll(int descriptor, std::string_view text);
-
 }  // namespace tarvolin
