@@ -205,9 +205,7 @@ int HostDocument::Ask(std::string_view procedure, int32_t, std::string_view, int
   // again and again is retried a few times, then the procedure is left.
   AskedError asked{std::string(procedure), error.number(), error.source(), error.description(),
                    error_answer_};
-  if (error_decider_) {
-    asked.answer = error_decider_(asked);
-  } else if (asked.answer == ErrorService::kRetry) {
+  if (asked.answer == ErrorService::kRetry) {
     const bool again = !asked_errors_.empty() && asked_errors_.back().procedure == procedure &&
                        asked_errors_.back().number == error.number() &&
                        asked_errors_.back().description == error.description();

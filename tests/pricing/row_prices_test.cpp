@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/documents.h"
+#include "support/errors.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {
@@ -210,17 +211,15 @@ TEST_F(RowPrices, TheErrorServiceDecidesStatementByStatement) {
   // 4: the document has no header; the host puts it back and the statement
   // that failed runs again, the change completes.
   document_->Set(DocumentTable::kHeader, nullptr);
-  document_->set_error_decider([&](const AskedError&) {
-    document_->Set(DocumentTable::kHeader, header_);
-    return ErrorService::kRetry;
-  });
+  auto mending = std::make_shared<testing_support::StatementFaults>("", ErrorService::kRetry);
+  mending->mend = [&] { document_->Set(DocumentTable::kHeader, header_); };
+  document_->set_error_service(mending);
   engine_->CambiaDocCorpoPrezzo1Rel(body_, Dec("4"), true, false);
-  ASSERT_EQ(document_->asked_errors().size(), 2u);
-  EXPECT_EQ(document_->asked_errors()[1].number, 91);
+  EXPECT_EQ(mending->numbers, std::vector<int32_t>{91});
   EXPECT_EQ(Row("DO30_PREZZO2"), "48");
 
   // Any other answer leaves at once: not even the flag is set.
-  document_->set_error_decider(nullptr);
+  document_->set_error_service(nullptr);
   document_->set_error_answer(3);
   body_->Set("DO30_FLGPRSCVAR", Variant(false));
   engine_->CambiaDocCorpoPrezzo1Rel(body_, Variant("abc"), true, false);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tarvolin/automation/error.h"
 #include "tarvolin/automation/error_policy.h"
@@ -55,14 +56,16 @@ class StatementFaults : public ErrorService {
     if (procedure != procedure_) return;
     if (++statements == fail_at) Raise(err::kInvalidProcedureCall, "StatementFaults", "injected");
   }
-  int Ask(std::string_view, int32_t, std::string_view, int32_t, const Error&) override {
+  int Ask(std::string_view, int32_t, std::string_view, int32_t, const Error& error) override {
     ++asked;
+    numbers.push_back(error.number());
     if (mend) mend();
     return answer_;
   }
   int fail_at = 0;
   int statements = 0;  // attempts seen so far
   int asked = 0;
+  std::vector<int32_t> numbers;  // of the errors asked about, in order
   std::function<void()> mend;
 
  private:

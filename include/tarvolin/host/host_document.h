@@ -153,11 +153,6 @@ class HostDocument : public CoreDocument,
   const std::shared_ptr<Recordset>& expense_links() const { return expense_links_; }
   const std::array<Variant, 4>& withholding_bases() const { return withholding_bases_; }
   int price_notifications() const { return price_notifications_; }
-  // Decides each answer of the error service from the error asked about (a
-  // test can mend the cause and answer 4); unset, the fixed answer applies.
-  void set_error_decider(std::function<int(const AskedError&)> decider) {
-    error_decider_ = std::move(decider);
-  }
 
  private:
   // CompanyServices.
@@ -229,7 +224,6 @@ class HostDocument : public CoreDocument,
   int agent_notifications_ = 0;
   std::vector<ShownMessage> messages_;
   std::vector<AskedError> asked_errors_;
-  std::function<int(const AskedError&)> error_decider_;
   std::shared_ptr<Recordset> expense_links_;
   std::array<Variant, 4> withholding_bases_{Variant(int16_t{0}), Variant(int16_t{0}),
                                             Variant(int16_t{0}), Variant(int16_t{0})};
