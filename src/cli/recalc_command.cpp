@@ -19,7 +19,7 @@ std::string Recalculate(const RecalcOptions& options) {
   // The file first: a bad document is reported as such even without a database.
   DocumentFile file = ReadDocumentFile(options.document);
   const std::string path = options.database.empty() ? DefaultDatabasePath() : options.database;
-  const std::shared_ptr<SqliteConnection> connection = OpenCompanyDatabase(path);
+  const std::shared_ptr<Connection> connection = OpenCompanyDatabase(path);
 
   auto engine =
       std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
