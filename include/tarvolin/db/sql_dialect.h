@@ -1,6 +1,5 @@
 // Adapts the T-SQL text the engine builds for SQL Server to SQLite or
-// PostgreSQL, and quotes
-// text values for statements.
+// PostgreSQL, and quotes text values for statements.
 //
 // AdaptTsqlForSqlite rewrites only what SQLite reads differently and copies
 // every other byte (layout, CR LF, letter case, literal contents) unchanged:
