@@ -258,10 +258,7 @@ std::shared_ptr<PostgresConnection> PostgresConnection::Open(const std::string& 
   std::shared_ptr<PostgresConnection> connection(new PostgresConnection(conn, server));
   connection->RunPlain(
       "SET client_encoding TO 'UTF8'; SET DateStyle TO 'ISO, MDY'; "
-      "SET client_min_messages TO warning; "
-      // Workers registering at once: a transaction that collides with another
-      // fails as a whole (and is run again) rather than mixing their rows.
-      "SET default_transaction_isolation TO 'serializable'");
+      "SET client_min_messages TO warning");
   connection->LoadDateColumns();
   return connection;
 }
@@ -414,6 +411,11 @@ bool PostgresConnection::HasTable(std::string_view table, std::string_view schem
       schema.empty() ? std::string("current_schema()") : QuoteSqlText(schema);
   return Exists("SELECT 1 FROM information_schema.tables WHERE table_schema = " + in_schema +
                 " AND upper(table_name) = upper(" + QuoteSqlText(table) + ")");
+}
+
+void PostgresConnection::LockUntilTransactionEnds(std::string_view key) {
+  if (transaction_level_ == 0) Raise(err::kNotAllowed, kSource, "no transaction to lock in");
+  RunPlain("SELECT pg_advisory_xact_lock(hashtext(" + QuoteSqlText(key) + "))");
 }
 
 bool PostgresConnection::HasSchema(std::string_view schema) const {

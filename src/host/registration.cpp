@@ -2,7 +2,26 @@
 
 #include <string>
 
+#include "tarvolin/db/postgres_connection.h"
+#include "tarvolin/engine/value_helpers.h"
+
 namespace tarvolin {
+
+namespace {
+
+// On a server, two workers registering one document take turns: the second
+// deletes the rows the first inserted instead of adding its own beside them.
+void LockDocument(ICLSMG_TARVOLIN& engine, Connection& connection) {
+  auto* server = dynamic_cast<PostgresConnection*>(&connection);
+  const std::shared_ptr<CoreDocument> document = engine.cc();
+  if (server == nullptr || !document) return;
+  const auto header = document->Recordsets().Get(DocumentTable::kHeader);
+  if (!header || header->Eof() || header->Bof()) return;
+  server->LockUntilTransactionEnds("registration " + std::to_string(document->CompanyNumber()) +
+                                   " " + NzStr(header->Get("DO11_NUMREG_CO99")));
+}
+
+}  // namespace
 
 void RegisterDocument(ICLSMG_TARVOLIN& engine, Connection& connection) {
   // Another worker registering at the same time can make the server refuse
@@ -14,6 +33,7 @@ void RegisterDocument(ICLSMG_TARVOLIN& engine, Connection& connection) {
       // The writers delete before they insert and open no transaction of their
       // own, so a failure part-way would otherwise leave the document half stored.
       InTransaction(connection, [&] {
+        LockDocument(engine, connection);
         engine.RegistraContropartite();
         engine.RegistraCastellettoIVA();
       });

@@ -51,6 +51,10 @@ class PostgresConnection : public Connection {
   // True when the schema (the current one when empty) has a table of that name.
   bool HasTable(std::string_view table, std::string_view schema = {}) const;
   bool HasSchema(std::string_view schema) const;
+  // Inside a transaction: waits until no other transaction holds key, and
+  // holds it until this one ends. Workers registering the same document
+  // take turns; different documents do not wait for each other.
+  void LockUntilTransactionEnds(std::string_view key);
   // "host:port/dbname": the server, for messages (never the password).
   const std::string& server() const { return server_; }
 
