@@ -16,6 +16,7 @@
 #include "tarvolin/db/counting_connection.h"
 #include "tarvolin/engine/engine.h"
 #include "tarvolin/host/host_document.h"
+#include "tarvolin/host/registration.h"
 #include "tarvolin/recordset/recordset.h"
 
 namespace tarvolin {
@@ -49,13 +50,25 @@ class DemoCompany {
 
  private:
   std::filesystem::path dir_;
-  std::shared_ptr<SqliteConnection> connection_;
+  std::shared_ptr<Connection> connection_;
 };
 
 // Built on first use, shared by every size.
 const DemoCompany& Demo() {
   static const DemoCompany demo;
   return demo;
+}
+
+// The demo company on the server $TARVOLIN_BENCH_POSTGRES names (a database
+// the benchmark may replace); nullptr when it is not set.
+std::shared_ptr<Connection> PostgresDemo() {
+  static const std::shared_ptr<Connection> connection = []() -> std::shared_ptr<Connection> {
+    const char* uri = std::getenv("TARVOLIN_BENCH_POSTGRES");
+    if (uri == nullptr || *uri == '\0') return nullptr;
+    InitCompanyDatabase(uri, {.demo = true, .force = true});
+    return OpenCompanyDatabase(uri);
+  }();
+  return connection;
 }
 
 constexpr const char* kNumReg = "2026009001";
@@ -81,12 +94,12 @@ std::shared_ptr<HostDocument> NewDocument() {
 // A sales invoice to customer 1001 in TX-MSP with `rows` goods rows: four
 // items in turn, tax groups GENERAL, CLOTHING and FREIGHT in turn, amounts
 // already net (no foot discounts), so a recalculation changes no row.
-std::shared_ptr<HostDocument> Invoice(int rows) {
+std::shared_ptr<HostDocument> Invoice(int rows, const char* document_number = kNumReg) {
   auto document = NewDocument();
   auto header = NewDocumentRecordset(DocumentTable::kHeader);
   header->AddNew();
   header->Set("DO11_DITTA_CG18", Variant(int32_t{1}));
-  header->Set("DO11_NUMREG_CO99", Variant(kNumReg));
+  header->Set("DO11_NUMREG_CO99", Variant(document_number));
   header->Set("DO11_DOCUM_MG36", Variant("SINV"));
   header->Set("DO11_NUMDOC", Variant(int32_t{9001}));
   header->Set("DO11_DATADOC", Variant(Date::FromYmd(2026, 3, 23)));
@@ -106,7 +119,7 @@ std::shared_ptr<HostDocument> Invoice(int rows) {
   auto totals = NewDocumentRecordset(DocumentTable::kTotals);
   totals->AddNew();
   totals->Set("DO13_DITTA_CG18", Variant(int32_t{1}));
-  totals->Set("DO13_NUMREG_CO99", Variant(kNumReg));
+  totals->Set("DO13_NUMREG_CO99", Variant(document_number));
   totals->Update();
   document->Set(DocumentTable::kTotals, totals);
   document->Set(DocumentTable::kSchedule, NewDocumentRecordset(DocumentTable::kSchedule));
@@ -142,7 +155,7 @@ std::shared_ptr<HostDocument> Invoice(int rows) {
     const Decimal amount = Decimal::Parse(it.price) * quantity;
     body->AddNew();
     body->Set(company, Variant(int32_t{1}));
-    body->Set(numreg, Variant(kNumReg));
+    body->Set(numreg, Variant(document_number));
     body->Set(progriga, Variant(int32_t{i + 1}));
     body->Set(padre, Variant::Null());
     body->Set(tipo_riga, Variant(int16_t{0}));
@@ -173,10 +186,10 @@ std::shared_ptr<HostDocument> Invoice(int rows) {
   return document;
 }
 
-void BM_Recalculate(benchmark::State& state) {
+void Recalculate(benchmark::State& state, const std::shared_ptr<Connection>& database) {
   const int rows = static_cast<int>(state.range(0));
   auto document = Invoice(rows);
-  auto connection = std::make_shared<CountingConnection>(Demo().connection());
+  auto connection = std::make_shared<CountingConnection>(database);
   auto engine =
       std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
   ICLSMG_TARVOLIN& api = *engine;
@@ -200,6 +213,8 @@ void BM_Recalculate(benchmark::State& state) {
   state.counters["edited_rows"] = api.NumRigheModificate();
   api.Terminate();
 }
+
+void BM_Recalculate(benchmark::State& state) { Recalculate(state, Demo().connection()); }
 BENCHMARK(BM_Recalculate)
     ->Arg(100)
     ->Arg(1000)
@@ -207,6 +222,38 @@ BENCHMARK(BM_Recalculate)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(1.0);
+
+void BM_RecalculatePostgres(benchmark::State& state) {
+  if (!PostgresDemo()) {
+    state.SkipWithError("set TARVOLIN_BENCH_POSTGRES to a postgresql:// URI of a database to use");
+    return;
+  }
+  Recalculate(state, PostgresDemo());
+}
+BENCHMARK(BM_RecalculatePostgres)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Registrations of a 20-row invoice into one server, each worker with its own
+// connection and document.
+void BM_RegisterPostgres(benchmark::State& state) {
+  if (!PostgresDemo()) {
+    state.SkipWithError("set TARVOLIN_BENCH_POSTGRES to a postgresql:// URI of a database to use");
+    return;
+  }
+  const std::string numreg = "20260091" + std::to_string(10 + state.thread_index());
+  auto connection = OpenCompanyDatabase(std::getenv("TARVOLIN_BENCH_POSTGRES"));
+  auto engine =
+      std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
+  ICLSMG_TARVOLIN& api = *engine;
+  api.set_cc(Invoice(20, numreg.c_str()));
+  api.set_ADOConnection(connection);
+  api.set_ADOConnectionString("company");
+  api.RicalcolaTotaliDaRigheCorpo(true, true, true, true, true, true);
+  for (auto _ : state) RegisterDocument(api, *connection);
+  state.counters["registrations_per_second"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  api.Terminate();
+}
+BENCHMARK(BM_RegisterPostgres)->Threads(1)->Threads(2)->Threads(4)->UseRealTime();
 
 }  // namespace
 }  // namespace tarvolin

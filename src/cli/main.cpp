@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
   std::string db_path = tarvolin::DefaultDatabasePath();
   bool empty = false;
   bool force = false;
-  init->add_option("--db", db_path, "Database file ($TARVOLIN_DB, else ./tarvolin.db)");
+  init->add_option("--db", db_path,
+                   "Database file or postgresql:// URI ($TARVOLIN_DB, else ./tarvolin.db)");
   init->add_flag("--empty", empty, "Create the schema only");
   init->add_flag("--force", force, "Replace a database that already holds tables");
 

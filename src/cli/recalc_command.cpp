@@ -26,7 +26,7 @@ void Recalculate(const RecalcOptions& options, std::ostream& out, std::ostream& 
   // The file first: a bad document is reported as such even without a database.
   DocumentFile file = ReadDocumentFile(options.document);
   const std::string path = options.database.empty() ? DefaultDatabasePath() : options.database;
-  const std::shared_ptr<SqliteConnection> connection = OpenCompanyDatabase(path);
+  const std::shared_ptr<Connection> connection = OpenCompanyDatabase(path);
   for (const std::string& warning : CheckDocument(file, options.document, *connection)) {
     err << "tarvolin: warning: " << warning << "\n";
   }

@@ -63,10 +63,27 @@ std::string DoubleQuoted(std::string_view name) {
   return out;
 }
 
-class SqliteAdapter {
+enum class Target { kSqlite, kPostgres };
+
+// A name as PostgreSQL reads it: bare when it is a plain identifier, so that it
+// folds to the same table or column as the engine's unquoted names do.
+std::string PostgresName(const std::string& name) {
+  bool plain = !name.empty() && !(name[0] >= '0' && name[0] <= '9');
+  for (char c : name) {
+    plain = plain && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                      c == '_');
+  }
+  return plain ? name : DoubleQuoted(name);
+}
+
+class TsqlAdapter {
  public:
-  SqliteAdapter(std::string_view sql, const SqlDialectOptions& options)
-      : sql_(sql), options_(options), tokens_(TokenizeTsql(sql)), edits_(tokens_.size()) {
+  TsqlAdapter(std::string_view sql, const SqlDialectOptions& options, Target target)
+      : sql_(sql),
+        options_(options),
+        target_(target),
+        tokens_(TokenizeTsql(sql)),
+        edits_(tokens_.size()) {
     for (size_t i = 0; i < tokens_.size(); ++i) {
       if (IsSignificant(tokens_[i])) sig_.push_back(i);
     }
@@ -75,6 +92,7 @@ class SqliteAdapter {
 
   std::string Run() {
     RemoveTableHints();
+    if (target_ == Target::kPostgres) SortNullsAsSqlServer();
     MoveTopToLimit();
     RenameFunctionsAndSchemas();
     RewriteLiteralsAndNames();
@@ -193,8 +211,8 @@ class SqliteAdapter {
         Fail(err::kBadArgument, "TOP without a row count", sig_[top]);
       }
       if (SigWord(end + 1, "PERCENT") || (SigWord(end + 1, "WITH") && SigWord(end + 2, "TIES"))) {
-        Fail(err::kFeatureNotAvailable, "TOP ... PERCENT or WITH TIES has no SQLite form",
-             sig_[top]);
+        Fail(err::kFeatureNotAvailable,
+             "TOP ... PERCENT or WITH TIES has no " + TargetName() + " form", sig_[top]);
       }
       const size_t last = LastOfSelect(k, top);
       RemoveSpan(top, end);
@@ -213,8 +231,8 @@ class SqliteAdapter {
       if (SigSymbol(j, "(") || SigSymbol(j, ";")) break;
       if (SigSymbol(j, ")")) j = match_[j];
       if (compound(j)) {
-        Fail(err::kFeatureNotAvailable, "TOP in a UNION, EXCEPT or INTERSECT has no SQLite form",
-             sig_[top]);
+        Fail(err::kFeatureNotAvailable,
+             "TOP in a UNION, EXCEPT or INTERSECT has no " + TargetName() + " form", sig_[top]);
       }
     }
     size_t j = k + 1;
@@ -222,8 +240,8 @@ class SqliteAdapter {
       if (SigSymbol(j, ")") || SigSymbol(j, ";")) break;
       if (SigSymbol(j, "(")) j = match_[j];
       if (compound(j)) {
-        Fail(err::kFeatureNotAvailable, "TOP in a UNION, EXCEPT or INTERSECT has no SQLite form",
-             sig_[top]);
+        Fail(err::kFeatureNotAvailable,
+             "TOP in a UNION, EXCEPT or INTERSECT has no " + TargetName() + " form", sig_[top]);
       }
     }
     return j - 1;
@@ -248,7 +266,7 @@ class SqliteAdapter {
       if (SigWord(k, "ISNULL") && SigSymbol(k + 1, "(")) {
         std::string name(tokens_[i].text);
         name[1] = name[1] == 's' ? 'f' : 'F';  // keeps the caller's letter case
-        Replace(i, std::move(name));
+        Replace(i, target_ == Target::kPostgres ? std::string("COALESCE") : std::move(name));
         continue;
       }
       if (!RawSymbol(i + 1, ".")) continue;
@@ -356,8 +374,9 @@ class SqliteAdapter {
 
   void WrapInDate(std::pair<size_t, size_t> column) {
     if (!wrapped_.insert(column.first).second) return;  // BETWEEN's second bound
-    edits_[column.first].before += "date(";
-    edits_[column.second].after = ")" + edits_[column.second].after;
+    const bool postgres = target_ == Target::kPostgres;
+    edits_[column.first].before += postgres ? "CAST(" : "date(";
+    edits_[column.second].after = (postgres ? " AS date)" : ")") + edits_[column.second].after;
   }
 
   void RewriteLiteralsAndNames() {
@@ -370,11 +389,15 @@ class SqliteAdapter {
         if (t.kind == SqlTokenKind::kNationalString) {
           Replace(i, std::string(t.text.substr(1)));  // SQLite text is Unicode already
         }
+      } else if (target_ == Target::kPostgres &&
+                 (t.kind == SqlTokenKind::kBracketed || t.kind == SqlTokenKind::kQuotedName)) {
+        Replace(i, PostgresName(SqlNameOf(t)));
       } else if (t.kind == SqlTokenKind::kBracketed &&
                  t.text.find("]]") != std::string_view::npos) {
         Replace(i, DoubleQuoted(SqlNameOf(t)));  // SQLite brackets have no "]]" escape
       }
     }
+    if (target_ == Target::kPostgres) return;  // PostgreSQL comments nest as T-SQL's do
     // T-SQL block comments nest, SQLite's do not: break the inner markers.
     for (size_t i = 0; i < tokens_.size(); ++i) {
       const std::string_view c = tokens_[i].text;
@@ -396,6 +419,31 @@ class SqliteAdapter {
     }
   }
 
+  std::string TargetName() const { return target_ == Target::kPostgres ? "PostgreSQL" : "SQLite"; }
+
+  // SQL Server sorts Null before every value; PostgreSQL after, unless told.
+  void SortNullsAsSqlServer() {
+    for (size_t k = 0; k + 1 < sig_.size(); ++k) {
+      if (!SigWord(k, "ORDER") || !SigWord(k + 1, "BY")) continue;
+      size_t j = k + 2;
+      for (;; ++j) {
+        const bool end = j >= sig_.size() || SigSymbol(j, ")") || SigSymbol(j, ";") ||
+                         SigWord(j, "UNION") || SigWord(j, "EXCEPT") || SigWord(j, "INTERSECT") ||
+                         SigWord(j, "LIMIT") || SigWord(j, "OFFSET") || SigWord(j, "FOR");
+        if (end || SigSymbol(j, ",")) {
+          if (j > k + 2) {
+            const bool descending = SigWord(j - 1, "DESC");
+            edits_[sig_[j - 1]].after += descending ? " NULLS LAST" : " NULLS FIRST";
+          }
+          if (end) break;
+        } else if (SigSymbol(j, "(")) {
+          j = match_[j];
+        }
+      }
+      k = j;
+    }
+  }
+
   bool IsDateColumn(std::string_view name) const {
     return options_.is_date_column && options_.is_date_column(name);
   }
@@ -408,6 +456,7 @@ class SqliteAdapter {
 
   std::string_view sql_;
   const SqlDialectOptions& options_;
+  Target target_;
   std::vector<SqlToken> tokens_;
   std::vector<Edit> edits_;
   std::vector<size_t> sig_;    // indices of the significant tokens
@@ -418,7 +467,11 @@ class SqliteAdapter {
 }  // namespace
 
 std::string AdaptTsqlForSqlite(std::string_view tsql, const SqlDialectOptions& options) {
-  return SqliteAdapter(tsql, options).Run();
+  return TsqlAdapter(tsql, options, Target::kSqlite).Run();
+}
+
+std::string AdaptTsqlForPostgres(std::string_view tsql, const SqlDialectOptions& options) {
+  return TsqlAdapter(tsql, options, Target::kPostgres).Run();
 }
 
 std::function<bool(std::string_view column)> ColumnNameMatcher(std::vector<std::string> names) {

@@ -189,4 +189,20 @@ bool SqlEqualsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string SqlTableOf(std::string_view statement) {
+  try {
+    bool next_is_table = false;
+    for (const SqlToken& token : TokenizeTsql(statement)) {
+      if (!IsSignificant(token)) continue;
+      if (next_is_table && IsName(token)) return SqlNameOf(token);
+      next_is_table =
+          token.kind == SqlTokenKind::kWord &&
+          (SqlEqualsIgnoreCase(token.text, "FROM") || SqlEqualsIgnoreCase(token.text, "INTO") ||
+           SqlEqualsIgnoreCase(token.text, "UPDATE") || SqlEqualsIgnoreCase(token.text, "TABLE"));
+    }
+  } catch (const Error&) {
+  }
+  return "";
+}
+
 }  // namespace tarvolin

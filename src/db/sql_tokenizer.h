@@ -58,6 +58,10 @@ std::string SqlStringValue(const SqlToken& token);
 // "offset 42 (line 3, column 7)": where offset lies in sql, for error descriptions.
 std::string DescribeSqlPosition(std::string_view sql, size_t offset);
 
+// The table a statement works on: the first name after FROM, INTO, UPDATE or
+// TABLE; "" when there is none (or the text does not tokenize).
+std::string SqlTableOf(std::string_view statement);
+
 // ASCII case-insensitive comparison, as T-SQL compares keywords and names.
 bool SqlEqualsIgnoreCase(std::string_view a, std::string_view b);
 

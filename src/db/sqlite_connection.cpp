@@ -173,34 +173,11 @@ void SqliteConnection::Close() {
   transaction_level_ = 0;
 }
 
-namespace {
-
-// The table a statement works on: the first name after FROM, INTO, UPDATE
-// or TABLE; "" when there is none (or the text does not tokenize).
-std::string TableOf(std::string_view statement) {
-  try {
-    const std::vector<SqlToken> tokens = TokenizeTsql(statement);
-    bool next_is_table = false;
-    for (const SqlToken& token : tokens) {
-      if (!IsSignificant(token)) continue;
-      if (next_is_table && IsName(token)) return SqlNameOf(token);
-      next_is_table =
-          token.kind == SqlTokenKind::kWord &&
-          (SqlEqualsIgnoreCase(token.text, "FROM") || SqlEqualsIgnoreCase(token.text, "INTO") ||
-           SqlEqualsIgnoreCase(token.text, "UPDATE") || SqlEqualsIgnoreCase(token.text, "TABLE"));
-    }
-  } catch (const Error&) {
-  }
-  return "";
-}
-
-}  // namespace
-
 // The database's own message and the table, on one line; the statement as
 // written and as run go into the error's context.
 void SqliteConnection::RaiseDatabaseError(std::string_view statement, std::string_view ran) const {
   std::string description = sqlite3_errmsg(db_);
-  const std::string table = TableOf(statement);
+  const std::string table = SqlTableOf(statement);
   if (!table.empty() && description.find(table) == std::string::npos) {
     description += " (statement on " + table + ")";
   }

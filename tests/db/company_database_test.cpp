@@ -38,7 +38,7 @@ TEST_F(CompanyDatabaseTest, InitBuildsTheDemoAndRefusesToOverwrite) {
   EXPECT_TRUE(fs::exists(ExternalDatabasePath(path, "TVASSETS")));
   {
     auto db = OpenCompanyDatabase(path);
-    EXPECT_TRUE(db->IsAttached("TVASSETS"));
+    EXPECT_TRUE(dynamic_cast<SqliteConnection&>(*db).IsAttached("TVASSETS"));
     auto rs = db->Execute("SELECT COUNT(*) AS N FROM NV05_TAXDETAIL");
     EXPECT_GT(rs->Get("N").CLng(), 0);
     db->ExecuteNonQuery("DELETE FROM NV05_TAXDETAIL");
@@ -64,7 +64,7 @@ TEST_F(CompanyDatabaseTest, EmptyInitHasTheSchemaOnly) {
   EXPECT_EQ(InitCompanyDatabase(path, {.demo = false}).size(), 1u);
   auto db = OpenCompanyDatabase(path);
   EXPECT_TRUE(db->Execute("SELECT * FROM DO30_DOCCORPO")->Eof());
-  EXPECT_FALSE(db->IsAttached("TVASSETS"));
+  EXPECT_FALSE(dynamic_cast<SqliteConnection&>(*db).IsAttached("TVASSETS"));
   // The schema types document recordsets: decimals and dates come typed.
   auto rs = db->Execute("SELECT DO11_DATADOC FROM DO11_DOCTESTATA");
   EXPECT_EQ(rs->Field(0).type, DataType::kDate);

@@ -1,6 +1,7 @@
 // Every statement form the engine builds, built here exactly as the engine
 // builds it (fragments, CR LF breaks, values concatenated in), run on the demo
-// company database, and checked against the rows the server would return.
+// company database on SQLite and on PostgreSQL, and checked against the rows the server would
+// return.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -221,14 +222,24 @@ std::string UnitCostSql(const std::string& function, int company, const std::str
          "', '" + yyyymmdd + "') AS COSTO";
 }
 
-// ---- The suite: one demo database for all its tests -------------------------
+// ---- The suite: one demo database per backend for all its tests -------------
 
-class EngineStatements : public ::testing::Test {
+using testing_support::Backend;
+
+class EngineStatements : public ::testing::TestWithParam<Backend> {
  protected:
-  static void SetUpTestSuite() { demo_ = std::make_unique<testing_support::DemoDatabase>(); }
-  static void TearDownTestSuite() { demo_.reset(); }
+  void SetUp() override {
+    if (GetParam() == Backend::kPostgres) SKIP_WITHOUT_POSTGRES();
+    auto& demo = GetParam() == Backend::kPostgres ? postgres_ : sqlite_;
+    if (!demo) demo = std::make_unique<testing_support::DemoDatabase>(GetParam());
+    current_ = demo.get();
+  }
+  static void TearDownTestSuite() {
+    sqlite_.reset();
+    postgres_.reset();
+  }
 
-  static Connection& db() { return demo_->connection(); }
+  static Connection& db() { return current_->database(); }
   // As the engine runs its reads: command text; the recordset on its first row.
   static std::shared_ptr<Recordset> Run(const std::string& sql) {
     return db().Execute(sql, nullptr, execute_option::kCommandText);
@@ -251,10 +262,12 @@ class EngineStatements : public ::testing::Test {
   }
 
  private:
-  static inline std::unique_ptr<testing_support::DemoDatabase> demo_;
+  static inline std::unique_ptr<testing_support::DemoDatabase> sqlite_;
+  static inline std::unique_ptr<testing_support::DemoDatabase> postgres_;
+  static inline testing_support::DemoDatabase* current_ = nullptr;
 };
 
-TEST_F(EngineStatements, CurrencyListJoinsThePriceDecimalsOfTheCompany) {
+TEST_P(EngineStatements, CurrencyListJoinsThePriceDecimalsOfTheCompany) {
   EXPECT_EQ(Column(CurrencyListSql(1), "CG08_CODICE"), (Strings{"CAD", "EUR", "JPY", "USD"}));
   EXPECT_EQ(Column(CurrencyListSql(1), "CG08_NUMDEC"), (Strings{"2", "2", "0", "2"}));
   // JPY has no price decimals row (Null); company 2 has one for USD only.
@@ -265,7 +278,7 @@ TEST_F(EngineStatements, CurrencyListJoinsThePriceDecimalsOfTheCompany) {
   EXPECT_TRUE(rs->Get("MG49_NUMDEC").IsNull());
 }
 
-TEST_F(EngineStatements, ExpenseAndItsBracketsByBase) {
+TEST_P(EngineStatements, ExpenseAndItsBracketsByBase) {
   auto handling = Run(ExpenseSql("HANDLING"));
   ASSERT_FALSE(handling->Eof());
   EXPECT_TRUE(IsAmount(handling->Get("MG04_INDTIPOSPESA"), "2"));
@@ -303,7 +316,7 @@ TEST_F(EngineStatements, ExpenseAndItsBracketsByBase) {
   EXPECT_TRUE(Run(BracketsSql("HANDLING", "EUR"))->Eof());
 }
 
-TEST_F(EngineStatements, TaxDetailTakesTheNewestSalesRateInForce) {
+TEST_P(EngineStatements, TaxDetailTakesTheNewestSalesRateInForce) {
   struct Case {
     const char *jurisdiction, *group, *date, *rate;
   };
@@ -336,7 +349,7 @@ TEST_F(EngineStatements, TaxDetailTakesTheNewestSalesRateInForce) {
   EXPECT_TRUE(IsAmount(capped->Get("NV05_TAXABOVEMAX"), "0"));
 }
 
-TEST_F(EngineStatements, TaxAreaLinesComeInCalculationOrder) {
+TEST_P(EngineStatements, TaxAreaLinesComeInCalculationOrder) {
   const std::string mesquite = TaxAreaLinesSql("TX-MSP");
   EXPECT_EQ(Run(mesquite)->FieldCount(), 6);
   EXPECT_EQ(Column(mesquite, "NV03_TAXJURCODE_NV02"),
@@ -352,7 +365,7 @@ TEST_F(EngineStatements, TaxAreaLinesComeInCalculationOrder) {
   EXPECT_TRUE(Run(TaxAreaLinesSql("OUT-STATE"))->Eof());
 }
 
-TEST_F(EngineStatements, TaxSettingsAndDescriptions) {
+TEST_P(EngineStatements, TaxSettingsAndDescriptions) {
   EXPECT_TRUE(IsAmount(Variant(NzDec(First(kTaxDecimalsSql, "FW95_VALORE"))), "4"));
   // The database-name query runs with option -1.
   EXPECT_EQ(NzStr(db().Execute(kExternalDatabaseSql)->Get("CO60_DATABASE")), "TVASSETS");
@@ -380,7 +393,7 @@ TEST_F(EngineStatements, TaxSettingsAndDescriptions) {
       << blank_jurisdiction.Describe();
 }
 
-TEST_F(EngineStatements, CounterpartAccountAndAssetDescriptions) {
+TEST_P(EngineStatements, CounterpartAccountAndAssetDescriptions) {
   const auto account = [&](int company, const std::string& code) {
     return First(AccountDescriptionSql(company, code), "CG24_DESCR");
   };
@@ -401,7 +414,7 @@ TEST_F(EngineStatements, CounterpartAccountAndAssetDescriptions) {
   EXPECT_TRUE(asset(1, "FA-0009").IsEmpty());
 }
 
-TEST_F(EngineStatements, FailedInsertInATransactionLeavesTheTaxSummaryAsItWas) {
+TEST_P(EngineStatements, FailedInsertInATransactionLeavesTheTaxSummaryAsItWas) {
   const std::string doc = "2026000102";
   const auto line = [](int number, const char* tax) {
     return std::vector<Variant>{number,
@@ -440,7 +453,7 @@ TEST_F(EngineStatements, FailedInsertInATransactionLeavesTheTaxSummaryAsItWas) {
   EXPECT_TRUE(IsAmount(rs->Get("DO74_USAIMPORTO"), "60.00"));
 }
 
-TEST_F(EngineStatements, ScheduleReads) {
+TEST_P(EngineStatements, ScheduleReads) {
   const auto account_kind = [&](const std::string& account) {
     return First(
         " SELECT    CG24_INDATTPASSPOR FROM    CG24_TABPDC WITH (NOLOCK) WHERE"
@@ -485,7 +498,7 @@ TEST_F(EngineStatements, ScheduleReads) {
   EXPECT_FALSE(suspended(2, "2026000102"));
 }
 
-TEST_F(EngineStatements, DocumentDefaultsAndPreferredPriority) {
+TEST_P(EngineStatements, DocumentDefaultsAndPreferredPriority) {
   const auto section = [&](int company, const char* document, const char* group, const char* user,
                            std::optional<int> site) {
     return NzStr(First(DefaultsSql(company, document, group, user, site), "CO16_SEZ_CG68"));
@@ -512,7 +525,7 @@ TEST_F(EngineStatements, DocumentDefaultsAndPreferredPriority) {
   EXPECT_TRUE(IsAmount(First(PreferredPrioritySql(9), "LP09_ID"), nullptr));
 }
 
-TEST_F(EngineStatements, LandedCostDocumentTypesAndUnitCosts) {
+TEST_P(EngineStatements, LandedCostDocumentTypesAndUnitCosts) {
   const auto flag = [&](const char* column, int company, const char* document) {
     const Variant value = First(DocumentTypeFlagSql(column, company, document), column);
     return value.IsEmpty() ? std::string("no row") : std::to_string(value.CBool());
@@ -551,6 +564,12 @@ TEST_F(EngineStatements, LandedCostDocumentTypesAndUnitCosts) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, EngineStatements,
+                         ::testing::Values(Backend::kSqlite, Backend::kPostgres),
+                         [](const auto& info) {
+                           return std::string(testing_support::BackendName(info.param));
+                         });
 
 }  // namespace
 }  // namespace tarvolin

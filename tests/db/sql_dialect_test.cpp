@@ -162,3 +162,40 @@ TEST(SqlDialect, QuotedTextStaysOneLiteral) {
 
 }  // namespace
 }  // namespace tarvolin
+
+namespace tarvolin {
+namespace {
+
+TEST(SqlDialect, PostgresFormsOfTheEngineStatements) {
+  struct Case {
+    const char* tsql;
+    const char* postgres;
+  } cases[] = {
+      {"SELECT TOP 1\r\n    *\r\nFROM NV05_TAXDETAIL WITH (NOLOCK)\r\nWHERE NV05_EFFECTIVEDATE <= "
+       "'20260115'\r\nORDER BY\r\n    NV05_EFFECTIVEDATE DESC\r\n    , NV05_TAXTYPE DESC",
+       "SELECT\r\n    *\r\nFROM NV05_TAXDETAIL\r\nWHERE CAST(NV05_EFFECTIVEDATE AS date) <= "
+       "'2026-01-15'\r\nORDER BY\r\n    CAST(NV05_EFFECTIVEDATE AS date) DESC NULLS LAST\r\n    , "
+       "NV05_TAXTYPE DESC NULLS LAST LIMIT 1"},
+      // Ascending sorts put Null first, as SQL Server does; an ORDER BY ends at
+      // its parenthesis.
+      {"SELECT TOP 1 A FROM T WHERE B = (SELECT C FROM U ORDER BY C) ORDER BY A, B ASC, "
+       "ISNULL(D, 0)",
+       "SELECT A FROM T WHERE B = (SELECT C FROM U ORDER BY C NULLS FIRST) ORDER BY A NULLS FIRST, "
+       "B ASC NULLS FIRST, COALESCE(D, 0) NULLS FIRST LIMIT 1"},
+      // The asset database is a schema; names fold as the engine's bare names do.
+      {"SELECT [VS02_DESCRIPTION] FROM [TVASSETS].[dbo].[VS02_ASSET] WHERE \"VS02_CLASS\" = N'IT'",
+       "SELECT VS02_DESCRIPTION FROM \"TVASSETS\".VS02_ASSET WHERE VS02_CLASS = 'IT'"},
+      {"SELECT DBO.FNMG_GETSPDAZIMP(1, 'A', '', '20260310') AS [Cost (unit)] /* a /* b */ */",
+       "SELECT FNMG_GETSPDAZIMP(1, 'A', '', '20260310') AS \"Cost (unit)\" /* a /* b */ */"},
+      {"SELECT * FROM T WHERE DO11_DATADOC BETWEEN '20260101' AND '2026-01-31 23:59:59'",
+       "SELECT * FROM T WHERE CAST(DO11_DATADOC AS date) BETWEEN '2026-01-01' AND '2026-01-31'"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AdaptTsqlForPostgres(c.tsql, DateColumns()), c.postgres) << c.tsql;
+  }
+  EXPECT_TRUE(Raises([] { AdaptTsqlForPostgres("SELECT TOP 10 PERCENT A FROM T"); },
+                     err::kFeatureNotAvailable, "SqlDialect", "no PostgreSQL form"));
+}
+
+}  // namespace
+}  // namespace tarvolin

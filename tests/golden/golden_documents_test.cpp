@@ -1,4 +1,5 @@
-// Golden documents: tarvolin recalc end to end, through the document file.
+// Golden documents: tarvolin recalc end to end, through the document file, on
+// the demo company in SQLite and on the PostgreSQL test server.
 //
 // Each tests/golden/documents/<name>.json is a document file small enough to
 // check by hand. <name>.expect.json beside it says how to recalculate it and
@@ -25,9 +26,11 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/recalc_command.h"
@@ -185,8 +188,16 @@ struct Written {
   json::Value raw;
 };
 
-class GoldenDocument : public ::testing::TestWithParam<std::string> {
+using testing_support::Backend;
+
+class GoldenDocument : public ::testing::TestWithParam<std::tuple<std::string, Backend>> {
  protected:
+  void SetUp() override {
+    if (std::get<1>(GetParam()) == Backend::kPostgres) SKIP_WITHOUT_POSTGRES();
+    demo_ = std::make_unique<testing_support::DemoDatabase>(std::get<1>(GetParam()));
+  }
+  const std::string& Name() const { return std::get<0>(GetParam()); }
+
   struct Run {
     int code;
     std::string err;
@@ -194,7 +205,7 @@ class GoldenDocument : public ::testing::TestWithParam<std::string> {
 
   Run Recalc(const std::string& document, const std::string& out,
              const std::vector<std::string>& arguments) {
-    std::vector<std::string> args{document, "--db", demo_.path(), "--out", out};
+    std::vector<std::string> args{document, "--db", demo_->path(), "--out", out};
     args.insert(args.end(), arguments.begin(), arguments.end());
     std::ostringstream out_stream, err_stream;
     const int code = cli::RecalcMain(args, out_stream, err_stream);
@@ -207,15 +218,15 @@ class GoldenDocument : public ::testing::TestWithParam<std::string> {
              std::string_view run) {
     std::string got;
     const bool ok = Evaluate(key, expected, written, got);
-    EXPECT_TRUE(ok) << GetParam() << run << ": " << key << ": expected " << Shown(expected)
-                    << ", got " << got;
+    EXPECT_TRUE(ok) << Name() << run << ": " << key << ": expected " << Shown(expected) << ", got "
+                    << got;
   }
 
   void CheckDatabase(const std::string& key, const json::Value& expected) {
-    auto rs = demo_.connection().Execute(key.substr(3));
+    auto rs = demo_->database().Execute(key.substr(3));
     const Variant value = rs->Eof() ? Variant() : rs->Get(rs->Field(0).name);
-    EXPECT_TRUE(Matches(expected, value)) << GetParam() << ": " << key << ": expected "
-                                          << Shown(expected) << ", got " << Shown(value);
+    EXPECT_TRUE(Matches(expected, value))
+        << Name() << ": " << key << ": expected " << Shown(expected) << ", got " << Shown(value);
   }
 
   bool Evaluate(const std::string& key, const json::Value& expected, const Written& written,
@@ -301,23 +312,23 @@ class GoldenDocument : public ::testing::TestWithParam<std::string> {
     return Matches(expected, value);
   }
 
-  testing_support::DemoDatabase demo_;
+  std::unique_ptr<testing_support::DemoDatabase> demo_;
 };
 
 TEST_P(GoldenDocument, RecalculatesToTheHandWorkedFigures) {
-  const fs::path document = Folder() / (GetParam() + ".json");
+  const fs::path document = Folder() / (Name() + ".json");
   ASSERT_TRUE(fs::exists(document)) << document;
   const json::Value expectations =
-      ParseJson(ReadText(Folder() / (GetParam() + ".expect.json")), GetParam() + ".expect.json");
+      ParseJson(ReadText(Folder() / (Name() + ".expect.json")), Name() + ".expect.json");
   ASSERT_TRUE(expectations.IsObject());
   for (const auto& [key, value] : expectations.members) {
     EXPECT_TRUE(key == "about" || key == "arguments" || key == "worked" || key == "expect" ||
                 key == "exit" || key == "error" || key == "twice")
-        << GetParam() << ": unknown key " << key;
+        << Name() << ": unknown key " << key;
   }
   const json::Value* worked = expectations.Find("worked");
   EXPECT_TRUE(worked != nullptr && worked->IsArray() && !worked->items.empty())
-      << GetParam() << ": no hand working";
+      << Name() << ": no hand working";
   std::vector<std::string> arguments;
   if (const json::Value* list = expectations.Find("arguments")) {
     for (const auto& item : list->items) arguments.push_back(item.text);
@@ -325,17 +336,17 @@ TEST_P(GoldenDocument, RecalculatesToTheHandWorkedFigures) {
   const json::Value* exit = expectations.Find("exit");
   const int expected_exit = exit ? std::stoi(exit->text) : 0;
 
-  const std::string out = (demo_.dir() / "out.json").string();
+  const std::string out = (demo_->dir() / "out.json").string();
   const Run run = Recalc(document.string(), out, arguments);
-  ASSERT_EQ(run.code, expected_exit) << GetParam() << ": " << run.err;
+  ASSERT_EQ(run.code, expected_exit) << Name() << ": " << run.err;
   if (expected_exit != 0) {
     const json::Value* error = expectations.Find("error");
-    ASSERT_NE(error, nullptr) << GetParam() << ": a failing document names its error";
+    ASSERT_NE(error, nullptr) << Name() << ": a failing document names its error";
     for (const json::Value& part : error->IsArray() ? error->items : std::vector{*error}) {
       EXPECT_NE(run.err.find(part.text), std::string::npos)
-          << GetParam() << ": no \"" << part.text << "\" in " << run.err;
+          << Name() << ": no \"" << part.text << "\" in " << run.err;
     }
-    EXPECT_FALSE(fs::exists(out)) << GetParam() << ": a failed run wrote its file";
+    EXPECT_FALSE(fs::exists(out)) << Name() << ": a failed run wrote its file";
   }
 
   std::vector<Written> results;
@@ -343,23 +354,23 @@ TEST_P(GoldenDocument, RecalculatesToTheHandWorkedFigures) {
     results.push_back({ReadDocumentFile(out), ParseJson(ReadText(out), out)});
     const json::Value* twice = expectations.Find("twice");
     if (twice != nullptr && twice->boolean) {
-      const std::string again = (demo_.dir() / "again.json").string();
+      const std::string again = (demo_->dir() / "again.json").string();
       const Run second = Recalc(out, again, arguments);
-      ASSERT_EQ(second.code, 0) << GetParam() << " (second run): " << second.err;
+      ASSERT_EQ(second.code, 0) << Name() << " (second run): " << second.err;
       results.push_back({ReadDocumentFile(again), ParseJson(ReadText(again), again)});
       std::string where = "recordsets";
       EXPECT_TRUE(
           SameJson(*results[0].raw.Find("recordsets"), *results[1].raw.Find("recordsets"), where))
-          << GetParam() << ": the second run changed " << where;
+          << Name() << ": the second run changed " << where;
     }
   }
   const json::Value* expect = expectations.Find("expect");
-  ASSERT_NE(expect, nullptr) << GetParam() << ": no \"expect\"";
+  ASSERT_NE(expect, nullptr) << Name() << ": no \"expect\"";
   for (const auto& [key, expected] : expect->members) {
     if (key.starts_with("db:")) {
       CheckDatabase(key, expected);
     } else if (results.empty()) {
-      ADD_FAILURE() << GetParam() << ": " << key << ": a failed run writes no file to check";
+      ADD_FAILURE() << Name() << ": " << key << ": a failed run writes no file to check";
     }
     for (size_t i = 0; i < results.size() && !key.starts_with("db:"); ++i) {
       Check(key, expected, results[i], i == 0 ? "" : " (second run)");
@@ -367,13 +378,17 @@ TEST_P(GoldenDocument, RecalculatesToTheHandWorkedFigures) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Golden, GoldenDocument, ::testing::ValuesIn(GoldenNames()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           std::string name = info.param;
+INSTANTIATE_TEST_SUITE_P(Golden, GoldenDocument,
+                         ::testing::Combine(::testing::ValuesIn(GoldenNames()),
+                                            ::testing::Values(Backend::kSqlite,
+                                                              Backend::kPostgres)),
+                         [](const auto& info) {
+                           std::string name = std::get<0>(info.param);
                            for (char& c : name) {
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                            }
-                           return name;
+                           return name + "_" +
+                                  testing_support::BackendName(std::get<1>(info.param));
                          });
 
 }  // namespace

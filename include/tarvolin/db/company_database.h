@@ -5,11 +5,16 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tarvolin/db/sqlite_connection.h"
 
 namespace tarvolin {
+
+// A database is named by a path (an SQLite file) or by a URI,
+// postgresql://user@host:port/dbname or postgres://..., for a PostgreSQL
+// server (postgres_connection.h); every function here takes either.
 
 // $TARVOLIN_DB when set, else "tarvolin.db" in the working directory.
 std::string DefaultDatabasePath();
@@ -27,12 +32,19 @@ struct InitOptions {
 // beside it. All or nothing: files are built aside and moved into place only
 // when complete. Refuses (3705, naming the path) a file that already holds
 // tables unless force. Returns the files written.
+// On a server the schema, the landed-cost functions and the demo go into the
+// database's current schema in one transaction, the asset database into a
+// schema of its name; force drops the tables there first. Returns the server.
 std::vector<std::string> InitCompanyDatabase(const std::string& path, InitOptions options);
 
 // Opens an existing company database and attaches the second database its
 // settings name, when that file exists. A missing file raises 3709 naming the
 // path (with the hint to run "tarvolin db init"); a file that is not a
-// company database raises 3709 too.
-std::shared_ptr<SqliteConnection> OpenCompanyDatabase(const std::string& path);
+// company database raises 3709 too, as does a server that cannot be reached
+// or a server database without the schema (naming the server).
+std::shared_ptr<Connection> OpenCompanyDatabase(const std::string& path);
+
+// The company schema (kept in the SQLite spelling) as PostgreSQL takes it.
+std::string PostgresSchema(std::string_view sqlite_ddl);
 
 }  // namespace tarvolin

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string_view>
 
+#include "tarvolin/automation/error.h"
 #include "tarvolin/automation/variant.h"
 #include "tarvolin/recordset/recordset.h"
 
@@ -55,6 +56,11 @@ class Connection : public Object {
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
 };
+
+// True for an error raised because the transaction collided with another
+// one (a serialization failure or a deadlock the server broke): running the
+// whole transaction again may succeed.
+bool IsTransactionConflict(const Error& error);
 
 // Runs body in a transaction of its own: committed when body returns, rolled
 // back when it raises (and the error raised again).

@@ -1,5 +1,5 @@
-// Adapts the T-SQL text the engine builds for SQL Server to SQLite, and quotes
-// text values for statements.
+// Adapts the T-SQL text the engine builds for SQL Server to SQLite or
+// PostgreSQL, and quotes text values for statements.
 //
 // AdaptTsqlForSqlite rewrites only what SQLite reads differently and copies
 // every other byte (layout, CR LF, letter case, literal contents) unchanged:
@@ -42,6 +42,19 @@ struct SqlDialectOptions {
 };
 
 std::string AdaptTsqlForSqlite(std::string_view tsql, const SqlDialectOptions& options = {});
+
+// The same adaptation for PostgreSQL, with these differences:
+//   - ISNULL(...) becomes COALESCE(...);
+//   - a date column compared or sorted as a day becomes CAST(column AS date);
+//   - every ORDER BY item gets NULLS FIRST (ascending) or NULLS LAST (DESC),
+//     since PostgreSQL otherwise sorts Null after every value;
+//   - [name] and "name" become the bare name when it is a plain identifier, so
+//     they fold to the same lower-case name as the engine's unquoted names;
+//   - "db.dbo.T" becomes "\"db\".T": the other database is a schema of that name;
+//   - nested block comments are left as they are (PostgreSQL nests them too).
+// Text compares as on SQLite: byte for byte, trailing blanks significant (the
+// PostgreSQL schema declares its text columns COLLATE "C").
+std::string AdaptTsqlForPostgres(std::string_view tsql, const SqlDialectOptions& options = {});
 
 // A test for is_date_column matching any of names, ASCII case-insensitive.
 std::function<bool(std::string_view column)> ColumnNameMatcher(std::vector<std::string> names);

@@ -13,7 +13,9 @@ namespace tarvolin {
 // a transaction of its own on connection (the engine's ADOConnection, or the
 // connection it forwards to). Both succeed or the stored DO73_DOCCONTROPARTITE
 // and DO74_USATAX rows stay exactly as they were: the first error rolls back
-// and is raised again unchanged.
+// and is raised again unchanged. A transaction the server refuses because it
+// collided with another worker's (IsTransactionConflict) is run again, up to
+// 5 attempts in all, then reported.
 //
 // before_commit, when given, runs after both writers and before the commit:
 // a host prepares its output there, so that output it cannot write leaves the
