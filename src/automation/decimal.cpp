@@ -501,6 +501,10 @@ Decimal Decimal::FromDouble(double value) {
   }
   // Below the smallest step the type keeps, nothing is left.
   if (std::fabs(value) < 1e-28) return Decimal();
+  // A whole number of at most 15 digits is its own 15-digit rounding.
+  if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+    return FromInt64(static_cast<int64_t>(value));
+  }
   // 15 significant digits, exactly rounded from the binary value. When the
   // 15th digit would fall below 10^-28, round at 10^-28 instead.
   auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
@@ -520,6 +524,15 @@ Decimal Decimal::FromDouble(double value) {
 }
 
 double Decimal::ToDouble() const noexcept {
+  // Both the digits and the power of ten are exact Doubles: one correctly
+  // rounded division gives the nearest Double, as the text would.
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (hi() == 0 && mid() < (1u << 21) && scale_ <= 22) {
+    const double magnitude = static_cast<double>((uint64_t{mid()} << 32) | lo()) / kPowers[scale_];
+    return negative_ ? -magnitude : magnitude;
+  }
   char buf[48];
   char* const end = buf + sizeof buf;
   // Digits then "e-scale": from_chars gives the nearest Double of that text.
