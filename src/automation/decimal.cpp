@@ -9,6 +9,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <system_error>
 
 #include "tarvolin/automation/error.h"
@@ -492,6 +493,57 @@ std::optional<Decimal> Decimal::TryParse(std::string_view text) noexcept {
   return d;
 }
 
+namespace {
+
+// The 15 significant digits of a Double between 1e-7 and 1e15, rounded half
+// to even from its exact binary value as the text conversion rounds them,
+// without the text: the product by an exact power of ten, that product's
+// exact error, and the rounding decided on their exact sum. nullopt where a
+// step would not be exact.
+std::optional<Decimal> FifteenDigits(double value) noexcept {
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const double magnitude = std::fabs(value);
+  if (!(magnitude >= 1e-7 && magnitude < 1e15)) return std::nullopt;
+  // log10 may be one off near a power of ten: the digit count corrects it.
+  int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int shift = 14 - exponent;
+    if (shift < 0 || shift > 22) return std::nullopt;
+    const double scaled = magnitude * kPowers[shift];
+    if (!(scaled < 9007199254740992.0)) return std::nullopt;  // 2^53: fractions exact below
+    const double error = std::fma(magnitude, kPowers[shift], -scaled);
+    double digits = std::floor(scaled);
+    if (digits >= 1e15) {
+      ++exponent;
+      continue;
+    }
+    if (digits < 1e14) {
+      --exponent;
+      continue;
+    }
+    // Round half to even on scaled + error - digits against one half.
+    const double from_half = (scaled - digits) - 0.5;  // exact
+    double sign;
+    if (from_half == 0 || error == 0 || (from_half > 0) == (error > 0)) {
+      sign = from_half != 0 ? from_half : error;
+    } else {
+      const double a = std::fabs(from_half), b = std::fabs(error);
+      sign = a == b ? 0.0 : (a > b ? from_half : error);
+    }
+    if (sign > 0 || (sign == 0 && std::fmod(digits, 2.0) != 0)) digits += 1;
+    // A carry to 10^15 is the next power of ten, as the text would show it.
+    const auto m = static_cast<uint64_t>(digits);
+    return Decimal::FromParts(static_cast<uint32_t>(m), static_cast<uint32_t>(m >> 32), 0, shift,
+                              value < 0)
+        .Normalized();
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 Decimal Decimal::FromDouble(double value) {
   char buf[64];
   // 2^96 as a Double: the first magnitude that cannot fit.
@@ -501,6 +553,11 @@ Decimal Decimal::FromDouble(double value) {
   }
   // Below the smallest step the type keeps, nothing is left.
   if (std::fabs(value) < 1e-28) return Decimal();
+  // A whole number of at most 15 digits is its own 15-digit rounding.
+  if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+    return FromInt64(static_cast<int64_t>(value));
+  }
+  if (auto digits = FifteenDigits(value)) return *digits;
   // 15 significant digits, exactly rounded from the binary value. When the
   // 15th digit would fall below 10^-28, round at 10^-28 instead.
   auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
@@ -520,6 +577,15 @@ Decimal Decimal::FromDouble(double value) {
 }
 
 double Decimal::ToDouble() const noexcept {
+  // Both the digits and the power of ten are exact Doubles: one correctly
+  // rounded division gives the nearest Double, as the text would.
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (hi() == 0 && mid() < (1u << 21) && scale_ <= 22) {
+    const double magnitude = static_cast<double>((uint64_t{mid()} << 32) | lo()) / kPowers[scale_];
+    return negative_ ? -magnitude : magnitude;
+  }
   char buf[48];
   char* const end = buf + sizeof buf;
   // Digits then "e-scale": from_chars gives the nearest Double of that text.

@@ -2,6 +2,7 @@
 // recalculation and its parts live in the subsystem folders.
 #include "tarvolin/engine/engine.h"
 
+#include <array>
 #include <cmath>
 
 #include "tarvolin/automation/error_policy.h"
@@ -64,6 +65,7 @@ void CLSMG_TARVOLIN::Terminate() {
     }
   });
   Swallowing([&] { rst_tax_area_lines_.reset(); });
+  Swallowing([&] { ledger_cursors_.reset(); });
   Swallowing([&] { dict_tax_detail_found_.reset(); });
   Swallowing([&] { dict_tax_max_amount_qty_.reset(); });
   Swallowing([&] { dict_tax_below_max_.reset(); });
@@ -77,9 +79,21 @@ double CLSMG_TARVOLIN::RoundN(double Number, int32_t NumDigitsAfterDecimal) {
   const bool negative = Number < 0;
   const double magnitude = negative ? -Number : Number;
   const double factor = std::pow(10.0, NumDigitsAfterDecimal);
+  // The usual digit counts' factors, and the half, made once.
+  static const Decimal kHalf = Decimal::Parse("0.5");
+  static const std::array<Decimal, 16> kFactors = [] {
+    std::array<Decimal, 16> factors;
+    for (size_t i = 0; i < factors.size(); ++i) {
+      factors[i] = Decimal::FromDouble(std::pow(10.0, static_cast<double>(i)));
+    }
+    return factors;
+  }();
+  const Decimal decimal_factor =
+      NumDigitsAfterDecimal >= 0 && NumDigitsAfterDecimal < static_cast<int32_t>(kFactors.size())
+          ? kFactors[static_cast<size_t>(NumDigitsAfterDecimal)]
+          : Decimal::FromDouble(factor);
   // Scaling in Decimal keeps a value that is exactly on a half from moving.
-  const Decimal scaled =
-      Decimal::FromDouble(magnitude) * Decimal::FromDouble(factor) + Decimal::Parse("0.5");
+  const Decimal scaled = Decimal::FromDouble(magnitude) * decimal_factor + kHalf;
   double result = std::floor(scaled.ToDouble());
   if (negative) result = -result;
   result /= factor;

@@ -419,15 +419,15 @@ bool Clause::Indexable() const noexcept {
 }
 
 const Clause* Predicate::SingleClause() const noexcept {
-  return root_.kind == Node::Kind::kClause ? &root_.clause : nullptr;
+  return root_->kind == Node::Kind::kClause ? &root_->clause : nullptr;
 }
 
 std::vector<const Clause*> Predicate::IndexableTerms() const {
   std::vector<const Clause*> terms;
-  if (root_.kind == Node::Kind::kClause) {
-    if (root_.clause.Indexable()) terms.push_back(&root_.clause);
-  } else if (root_.kind == Node::Kind::kAnd) {
-    for (const Node& child : root_.children) {
+  if (root_->kind == Node::Kind::kClause) {
+    if (root_->clause.Indexable()) terms.push_back(&root_->clause);
+  } else if (root_->kind == Node::Kind::kAnd) {
+    for (const Node& child : root_->children) {
       if (child.kind == Node::Kind::kClause && child.clause.Indexable()) {
         terms.push_back(&child.clause);
       }

@@ -6,6 +6,7 @@
 // their field's type while parsing, so evaluation never converts or raises.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,8 +45,8 @@ class Predicate {
     std::vector<Node> children;
   };
 
-  explicit Predicate(Node root) : root_(std::move(root)) {}
-  bool Matches(const RowStore& store, RowId row) const noexcept { return Eval(root_, store, row); }
+  explicit Predicate(Node root) : root_(std::make_shared<const Node>(std::move(root))) {}
+  bool Matches(const RowStore& store, RowId row) const noexcept { return Eval(*root_, store, row); }
   // The clause when the whole predicate is one clause, else null.
   const Clause* SingleClause() const noexcept;
   // Equality clauses that every matching row satisfies (the top-level
@@ -54,7 +55,8 @@ class Predicate {
 
  private:
   static bool Eval(const Node& node, const RowStore& store, RowId row) noexcept;
-  Node root_;
+  // Shared by copies: a parsed filter is reused by every cursor setting its text.
+  std::shared_ptr<const Node> root_;
 };
 
 // `what` names the text in error descriptions ("filter", "Find criteria").

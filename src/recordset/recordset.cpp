@@ -20,6 +20,16 @@ bool IsBlankText(std::string_view text) {
   return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
+// The criteria parsed once per store and text (parsing depends on nothing
+// else); a copy of a parsed predicate shares its tree.
+rd::Predicate Parsed(rd::RowStore& store, std::string_view criteria, std::string_view what) {
+  if (auto known = store.ParsedCriteria(criteria)) return *known;
+  auto parsed =
+      std::make_shared<const rd::Predicate>(rd::ParseCriteria(criteria, store.schema(), what));
+  store.KeepParsedCriteria(criteria, parsed);
+  return *parsed;
+}
+
 }  // namespace
 
 Variant Bookmark::ToVariant() const { return Variant(static_cast<double>(row_ + 1)); }
@@ -168,6 +178,8 @@ std::shared_ptr<Recordset> Recordset::Copy() {
   GoFirst();
   return copy;
 }
+
+uint64_t Recordset::RowsVersion() const noexcept { return store_->version(); }
 
 // ---- Values ----
 
@@ -405,7 +417,7 @@ void Recordset::SetFilter(std::string_view criteria) {
     ClearFilter();
     return;
   }
-  auto predicate = std::make_unique<rd::Predicate>(rd::ParseCriteria(criteria, store_->schema()));
+  auto predicate = std::make_unique<rd::Predicate>(Parsed(*store_, criteria, "filter"));
   auto view = BuildView(predicate.get(), sort_.get());
   std::string text(criteria);
   // Nothing below raises: a failed filter leaves everything as it was.
@@ -446,7 +458,7 @@ const std::string& Recordset::Sort() const noexcept { return sort_text_; }
 bool Recordset::Find(std::string_view criteria, int skip, SearchDirection direction,
                      std::optional<Bookmark> start) {
   CheckOpen();
-  const rd::Predicate predicate = rd::ParseCriteria(criteria, store_->schema(), "Find criteria");
+  const rd::Predicate predicate = Parsed(*store_, criteria, "Find criteria");
   const rd::Clause* clause = predicate.SingleClause();
   if (!clause) {
     Raise(err::kBadArgument, kSource,

@@ -1,6 +1,7 @@
 #include "recordset/row_store.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "tarvolin/automation/error.h"
 
@@ -47,8 +48,15 @@ void Schema::Append(FieldInfo field) {
 }
 
 std::optional<int> Schema::Find(std::string_view name) const noexcept {
+  const auto address = reinterpret_cast<uintptr_t>(name.data());
+  Recent& recent = recent_[(address * 0x9E3779B97F4A7C15ULL) >> 58];
+  if (recent.name == name.data() && recent.index < size() &&
+      NameEqual()(fields_[static_cast<size_t>(recent.index)].name, name)) {
+    return recent.index;
+  }
   auto it = by_name_.find(name);
   if (it == by_name_.end()) return std::nullopt;
+  recent = Recent{name.data(), it->second};
   return it->second;
 }
 
@@ -151,6 +159,7 @@ size_t FieldIndex::Count(const Variant& key) noexcept {
 }
 
 void RowStore::Write(RowId row, int field, Variant value) {
+  ++version_;
   Variant& cell = cells_.Row(row)[field];
   FieldIndex* index = HasIndex(field) ? indexes_[static_cast<size_t>(field)].get() : nullptr;
   const uint64_t old_hash = index ? index->HashOf(cell) : 0;
@@ -159,6 +168,7 @@ void RowStore::Write(RowId row, int field, Variant value) {
 }
 
 RowId RowStore::AddRow() {
+  ++version_;
   const RowId row = cells_.rows();
   cells_.AddRow();
   deleted_.push_back(0);
@@ -170,6 +180,7 @@ RowId RowStore::AddRow() {
 }
 
 void RowStore::DeleteRow(RowId row) {
+  ++version_;
   for (auto& index : indexes_) {
     if (index) index->OnDelete(*this, row);
   }
@@ -199,5 +210,18 @@ std::span<const RowId> RowStore::Candidates(int field, const Variant& key) {
 }
 
 size_t RowStore::CandidateCount(int field, const Variant& key) { return IndexOf(field).Count(key); }
+
+std::shared_ptr<const Predicate> RowStore::ParsedCriteria(std::string_view text) const {
+  auto it = predicates_.find(text);
+  return it == predicates_.end() ? nullptr : it->second;
+}
+
+void RowStore::KeepParsedCriteria(std::string_view text,
+                                  std::shared_ptr<const Predicate> predicate) {
+  // Texts that embed ever-new values would grow the table without bound.
+  constexpr size_t kMostKept = 256;
+  if (predicates_.size() >= kMostKept) predicates_.clear();
+  predicates_.emplace(std::string(text), std::move(predicate));
+}
 
 }  // namespace tarvolin::recordset_detail

@@ -9,6 +9,7 @@
 
 #include <bit>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -25,6 +26,8 @@
 namespace tarvolin::recordset_detail {
 
 using RowId = size_t;
+
+class Predicate;
 
 // Field names compare without regard to ASCII case.
 struct NameHash {
@@ -46,6 +49,13 @@ class Schema {
   std::optional<int> Find(std::string_view name) const noexcept;
 
  private:
+  // Callers name fields with the same literals over and over: the field last
+  // found for a name at that address, trusted only when the name matches it.
+  struct Recent {
+    const char* name = nullptr;
+    int index = 0;
+  };
+  mutable Recent recent_[64] = {};
   std::vector<FieldInfo> fields_;
   std::vector<FieldClass> classes_;
   std::unordered_map<std::string, int, NameHash, NameEqual> by_name_;
@@ -141,9 +151,12 @@ class RowStore {
   void AppendField(FieldInfo field) {
     schema_.Append(std::move(field));
     cells_ = CellBlocks(static_cast<size_t>(schema_.size()));
+    predicates_.clear();
   }
 
   size_t RowCount() const noexcept { return cells_.rows(); }
+  // Counts the rows added, deleted and written.
+  uint64_t version() const noexcept { return version_; }
   const LiveSet& live() const noexcept { return live_; }
   bool IsDeleted(RowId row) const noexcept { return deleted_[row] != 0; }
   const Variant& Cell(RowId row, int field) const noexcept { return cells_.Row(row)[field]; }
@@ -162,7 +175,19 @@ class RowStore {
   // index the first time. Lets a conjunction start from its most selective term.
   size_t CandidateCount(int field, const Variant& key);
 
+  // Criteria already parsed against this schema, by their exact text: callers
+  // set a few filter texts over and over, on every clone. Null when unknown.
+  std::shared_ptr<const Predicate> ParsedCriteria(std::string_view text) const;
+  void KeepParsedCriteria(std::string_view text, std::shared_ptr<const Predicate> predicate);
+
  private:
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const noexcept {
+      return std::hash<std::string_view>()(text);
+    }
+  };
+
   FieldIndex& IndexOf(int field);
 
   Schema schema_;
@@ -170,7 +195,10 @@ class RowStore {
   std::vector<uint8_t> deleted_;
   LiveSet live_;
   std::vector<RowId> delete_log_;
+  uint64_t version_ = 0;
   std::vector<std::unique_ptr<FieldIndex>> indexes_;  // by field; null: none yet
+  std::unordered_map<std::string, std::shared_ptr<const Predicate>, TextHash, std::equal_to<>>
+      predicates_;
 };
 
 }  // namespace tarvolin::recordset_detail

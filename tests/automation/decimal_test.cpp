@@ -145,6 +145,15 @@ TEST(DecimalDouble, FromDoubleKeepsFifteenDigitsAndToDoubleGivesTheNearest) {
       {9.99e-29, "0"},
       {1e-28, "0.0000000000000000000000000001"},
       {7.9e28, "79000000000000000000000000000"},
+      // Exact 16-digit ties below 1E15, and roundings that carry to a power of ten.
+      {123456789012345.5, "123456789012346"},
+      {123456789012344.5, "123456789012344"},
+      {-123456789012344.5, "-123456789012344"},
+      {9.9999999999999991e-06, "0.00001"},
+      {0.009999999999999995, "0.01"},
+      {999999999999999.38, "999999999999999"},
+      {0.3 * 3, "0.9"},
+      {12345.0, "12345"},
   };
   for (const auto& c : cases) EXPECT_EQ(Decimal::FromDouble(c.value).ToString(), c.text) << c.value;
   EXPECT_FALSE(Decimal::FromDouble(-1e-29).is_negative());

@@ -180,6 +180,31 @@ TEST_F(LedgerCounterparts, TaxBasesPerJurisdictionAndGroup) {
   EXPECT_EQ(TaxSummary()->RecordCount(), 0);
 }
 
+// Lines found for earlier rows are not trusted once someone else changed them.
+TEST_F(LedgerCounterparts, LinesChangedBetweenRowsAreLookedUpAgain) {
+  header_->Set("DO11_FLGTAXLIABLE", Variant(int16_t{1}));
+  Add(1, 1, "4010", "", "GENERAL", "100.00");
+  Add(2, 1, "4010", "", "GENERAL", "50.00");
+  Line(1)->Set("CG42_CONTOPAR_CG24", Variant("4099"));
+  auto first_tax_line = TaxSummary();
+  first_tax_line->Delete();
+  Add(3, 1, "4010", "", "GENERAL", "7.00");
+
+  EXPECT_EQ(LinkPairs(), (Links{{1, 1}, {2, 1}, {3, 2}}));
+  EXPECT_EQ(Fields(*Line(2), {"CG42_CONTOPAR_CG24", "CG42_IMPTOTALE"}),
+            "String \"4010\", Decimal 7.00");
+  auto tax = TaxSummary();
+  std::vector<std::string> bases;
+  for (; !tax->Eof(); tax->MoveNext()) {
+    bases.push_back(Fields(*tax, {"USA74_NUMRIGA", "USA74_TAXJURISDICTION", "USA74_IMPONIBILE"}));
+  }
+  // The deleted jurisdiction's line comes back, numbered by the lines left.
+  EXPECT_EQ(bases, (std::vector<std::string>{"Decimal 2, String \"TX-CI-MSP \", Decimal 157.00",
+                                             "Decimal 3, String \"TX-CO-PEC \", Decimal 157.00",
+                                             "Decimal 4, String \"TX-ST     \", Decimal 157.00",
+                                             "Decimal 4, String \"TX-DI-MTA \", Decimal 7.00"}));
+}
+
 TEST_F(LedgerCounterparts, ForeignCurrencyBaseIsConvertedAsAWhole) {
   header_->Set("DO11_FLGTAXLIABLE", Variant(int16_t{1}));
   header_->Set("DO11_VALUTA_CG08", Variant("CAD"));

@@ -104,6 +104,9 @@ struct ICLSMG_TARVOLIN::AddScadenzaArgs {
 
 using CalculationHelperFactory = std::function<std::shared_ptr<CalculationHelper>()>;
 
+// Work cursors the counterpart procedures reuse from row to row.
+struct LedgerCursors;
+
 class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
  public:
   // helper_factory makes the calculation helper on first use of Cls_Calcoli.
@@ -293,6 +296,7 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
   std::shared_ptr<CoreDocument> RequireCc() const;
   std::shared_ptr<Connection> RequireConnection() const;
   static Dictionary& Lazy(std::shared_ptr<Dictionary>& slot);
+  LedgerCursors& Cursors();
 
   CalculationHelperFactory helper_factory_;
   std::shared_ptr<CoreDocument> cc_;
@@ -316,6 +320,7 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
   std::shared_ptr<Dictionary> dict_tax_above_max_;
   std::shared_ptr<Dictionary> dict_tax_on_tax_;
   int16_t decimali_tasse_ = 0;
+  std::shared_ptr<LedgerCursors> ledger_cursors_;
   // How deep the related-unit price changes are nested (a loop is stopped).
   int price_change_depth_ = 0;
 };

@@ -129,6 +129,12 @@ class Recordset : public Object, public std::enable_shared_from_this<Recordset> 
   // set, the visible rows in view order; otherwise every row, in sort order
   // when a sort is set. Moves this recordset to its first record.
   std::shared_ptr<Recordset> Copy();
+  // Whether both cursors are over the same rows: one is a clone of the other
+  // and neither was closed since.
+  bool SharesRowsWith(const Recordset& other) const noexcept { return store_ == other.store_; }
+  // Changes whenever a row is added, deleted or written through any cursor
+  // over these rows, so a caller can tell that what it found there still holds.
+  uint64_t RowsVersion() const noexcept;
 
   // Fields are readable while closed too.
   int FieldCount() const noexcept;
