@@ -14,6 +14,7 @@
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
+#include "totals/accumulators.h"
 
 namespace tarvolin {
 namespace {
@@ -133,17 +134,17 @@ class BodyRowPass {
 
   void Run() {
     for (body_.MoveFirst(); !body_.Eof(); body_.MoveNext()) Row();
-    acc_[34] = acc_[30];
-    acc_[36] = acc_[30];
-    acc_[35] = acc_[31];
-    acc_[37] = acc_[31];
+    acc_[acc::kToPay] = acc_[acc::kTaxable];
+    acc_[acc::kDocumentTotal] = acc_[acc::kTaxable];
+    acc_[acc::Val(acc::kToPay)] = acc_[acc::Val(acc::kTaxable)];
+    acc_[acc::Val(acc::kDocumentTotal)] = acc_[acc::Val(acc::kTaxable)];
   }
 
  private:
   const Variant& Field(FieldRef field) const { return body_.Get(field); }
   Variant Dec(FieldRef field) const { return NzDec(body_.Get(field)); }
   void Modified() { self_.AddRigaModificata(args_.RstCorpo); }
-  void Add(int index, const Variant& value) { acc_[index] = acc_[index] + value; }
+  void Add(size_t slot, const Variant& value) { acc_[slot] = acc_[slot] + value; }
 
   void Row() {
     if (excluded_ && body_.GetBookmark() == *excluded_) return;
@@ -237,9 +238,10 @@ class BodyRowPass {
     if (cc_.State().clear_discount_detail) self_.ClearDettaglioSConti(args_.RstCorpo);
     if (args_.DocInValutaAzienda) {
       Variant net = Cascade(Dec(f_.importo), company_currency_);
-      if (acc_[0] != kZero) {
-        net = net - Share(Dec(f_.importo), acc_[0], args_.ResiduoScImpMerce, args_.TotScImpMerce);
-        net = net - Share(Dec(f_.importo), acc_[0], args_.ResiduoScImpArt26, args_.TotScImpArt26);
+      const Variant& base = acc_[acc::kFootDiscountBase];
+      if (base != kZero) {
+        net = net - Share(Dec(f_.importo), base, args_.ResiduoScImpMerce, args_.TotScImpMerce);
+        net = net - Share(Dec(f_.importo), base, args_.ResiduoScImpArt26, args_.TotScImpArt26);
       }
       if (Dec(f_.netto) != net) {
         body_.Set(f_.netto, net);
@@ -257,11 +259,12 @@ class BodyRowPass {
     }
 
     Variant net = Cascade(Dec(f_.importo_val), args_.CodiceValuta);
-    if (acc_[1] != kZero) {
+    const Variant& base = acc_[acc::Val(acc::kFootDiscountBase)];
+    if (base != kZero) {
       net = net -
-            Share(Dec(f_.importo_val), acc_[1], args_.ResiduoScImpMerceVal, args_.TotScImpMerceVal);
+            Share(Dec(f_.importo_val), base, args_.ResiduoScImpMerceVal, args_.TotScImpMerceVal);
       net = net -
-            Share(Dec(f_.importo_val), acc_[1], args_.ResiduoScImpArt26Val, args_.TotScImpArt26Val);
+            Share(Dec(f_.importo_val), base, args_.ResiduoScImpArt26Val, args_.TotScImpArt26Val);
     }
     if (Dec(f_.netto_val) != net) {
       body_.Set(f_.netto_val, net);
@@ -311,41 +314,45 @@ class BodyRowPass {
     const Decimal type = NzDecimal(Field(f_.tipo_riga));
     const int totalizer = Totalizer(Field(f_.totaliz));
     if (IsSundryExpenseRow(type) && totalizer != 0) {
-      Add(8 + 2 * (totalizer - 1), Dec(f_.importo));
-      Add(9 + 2 * (totalizer - 1), Dec(f_.importo_val));
+      const size_t expenses = acc::kSundryExpenses1 + 2 * static_cast<size_t>(totalizer - 1);
+      Add(expenses, Dec(f_.importo));
+      Add(expenses + 1, Dec(f_.importo_val));
     }
     if (IsGoodsRow(type)) {
-      Add(2, Dec(f_.qta1));
-      Add(3, Dec(f_.qta2));
-      Add(4, Dec(f_.colli));
+      Add(acc::kQuantity1, Dec(f_.qta1));
+      Add(acc::kQuantity2, Dec(f_.qta2));
+      Add(acc::kPackages, Dec(f_.colli));
       const double quantity = Dec(f_.qta1).CDbl();
-      Add(5, Variant(self_.RoundN(Dec(f_.peso_l).CDbl() * quantity, 5)));
-      Add(6, Variant(self_.RoundN(Dec(f_.peso_n).CDbl() * quantity, 5)));
-      Add(7, Variant(self_.RoundN(Dec(f_.volume).CDbl() * quantity, 5)));
+      Add(acc::kGrossWeight, Variant(self_.RoundN(Dec(f_.peso_l).CDbl() * quantity, 5)));
+      Add(acc::kNetWeight, Variant(self_.RoundN(Dec(f_.peso_n).CDbl() * quantity, 5)));
+      Add(acc::kVolume, Variant(self_.RoundN(Dec(f_.volume).CDbl() * quantity, 5)));
       if (NzDecimal(Field(f_.tipo_omag)) != Decimal(0)) {
         // Free goods enter the cost only where the document type says so.
         if (free_goods_cost_) AddCost();
       } else {
         if (totalizer != 0) {
-          Add(16 + 2 * (totalizer - 1), Dec(f_.importo));
-          Add(17 + 2 * (totalizer - 1), Dec(f_.importo_val));
+          const size_t goods = acc::kGoods1 + 2 * static_cast<size_t>(totalizer - 1);
+          Add(goods, Dec(f_.importo));
+          Add(goods + 1, Dec(f_.importo_val));
         }
-        Add(26, Dec(f_.importo));
-        Add(27, Dec(f_.importo_val));
-        Add(28, Dec(f_.netto));
-        Add(29, Dec(f_.netto_val));
+        Add(acc::kGrossGoods, Dec(f_.importo));
+        Add(acc::Val(acc::kGrossGoods), Dec(f_.importo_val));
+        Add(acc::kNetGoods, Dec(f_.netto));
+        Add(acc::Val(acc::kNetGoods), Dec(f_.netto_val));
         AddCost();
       }
     }
     if (IsDocumentAmountRow(type)) {
-      Add(30, Dec(f_.importo));
-      Add(31, Dec(f_.importo_val));
+      Add(acc::kTaxable, Dec(f_.importo));
+      Add(acc::Val(acc::kTaxable), Dec(f_.importo_val));
     }
   }
 
   void AddCost() {
-    Add(24, self_.Arrotondamento(Dec(f_.costo), kFieldKindAmount, Variant(company_currency_)));
-    Add(25, self_.Arrotondamento(Dec(f_.costo_val), kFieldKindAmount, Variant(args_.CodiceValuta)));
+    Add(acc::kCost,
+        self_.Arrotondamento(Dec(f_.costo), kFieldKindAmount, Variant(company_currency_)));
+    Add(acc::Val(acc::kCost),
+        self_.Arrotondamento(Dec(f_.costo_val), kFieldKindAmount, Variant(args_.CodiceValuta)));
   }
 
   void RollUpCommissions() {
