@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/sql_tokenizer.h"
+#include "db/transaction_levels.h"
 #include "tarvolin/automation/error.h"
 #include "tarvolin/automation/text.h"
 #include "tarvolin/db/column_type.h"
@@ -370,27 +371,17 @@ std::shared_ptr<Recordset> PostgresConnection::Execute(std::string_view command_
 }
 
 int PostgresConnection::BeginTrans() {
-  RunPlain(transaction_level_ == 0 ? std::string("BEGIN")
-                                   : "SAVEPOINT tv_" + std::to_string(transaction_level_));
-  return ++transaction_level_;
+  return db_detail::BeginLevel(transaction_level_, [&](const std::string& sql) { RunPlain(sql); });
 }
 
 void PostgresConnection::CommitTrans() {
-  if (transaction_level_ == 0) Raise(err::kNotAllowed, kSource, "no transaction to commit");
-  --transaction_level_;
-  RunPlain(transaction_level_ == 0 ? std::string("COMMIT")
-                                   : "RELEASE SAVEPOINT tv_" + std::to_string(transaction_level_));
+  db_detail::CommitLevel(transaction_level_, kSource,
+                         [&](const std::string& sql) { RunPlain(sql); });
 }
 
 void PostgresConnection::RollbackTrans() {
-  if (transaction_level_ == 0) Raise(err::kNotAllowed, kSource, "no transaction to roll back");
-  --transaction_level_;
-  if (transaction_level_ == 0) {
-    RunPlain("ROLLBACK");
-  } else {
-    const std::string name = "tv_" + std::to_string(transaction_level_);
-    RunPlain("ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name);
-  }
+  db_detail::RollbackLevel(transaction_level_, kSource,
+                           [&](const std::string& sql) { RunPlain(sql); });
 }
 
 void PostgresConnection::ExecuteScript(std::string_view sql) {

@@ -10,6 +10,7 @@
 
 #include "db/landed_cost_functions.h"
 #include "db/sql_tokenizer.h"
+#include "db/transaction_levels.h"
 #include "tarvolin/automation/error.h"
 #include "tarvolin/automation/text.h"
 #include "tarvolin/db/column_type.h"
@@ -259,27 +260,17 @@ std::shared_ptr<Recordset> SqliteConnection::Execute(std::string_view command_te
 }
 
 int SqliteConnection::BeginTrans() {
-  RunPlain(transaction_level_ == 0 ? std::string("BEGIN")
-                                   : "SAVEPOINT tv_" + std::to_string(transaction_level_));
-  return ++transaction_level_;
+  return db_detail::BeginLevel(transaction_level_, [&](const std::string& sql) { RunPlain(sql); });
 }
 
 void SqliteConnection::CommitTrans() {
-  if (transaction_level_ == 0) Raise(err::kNotAllowed, kSource, "no transaction to commit");
-  --transaction_level_;
-  RunPlain(transaction_level_ == 0 ? std::string("COMMIT")
-                                   : "RELEASE tv_" + std::to_string(transaction_level_));
+  db_detail::CommitLevel(transaction_level_, kSource,
+                         [&](const std::string& sql) { RunPlain(sql); });
 }
 
 void SqliteConnection::RollbackTrans() {
-  if (transaction_level_ == 0) Raise(err::kNotAllowed, kSource, "no transaction to roll back");
-  --transaction_level_;
-  if (transaction_level_ == 0) {
-    RunPlain("ROLLBACK");
-  } else {
-    const std::string name = "tv_" + std::to_string(transaction_level_);
-    RunPlain("ROLLBACK TO " + name + "; RELEASE " + name);
-  }
+  db_detail::RollbackLevel(transaction_level_, kSource,
+                           [&](const std::string& sql) { RunPlain(sql); });
 }
 
 void SqliteConnection::ExecuteScript(std::string_view sql) {
