@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/trace_events.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
@@ -282,9 +283,12 @@ void CLSMG_TARVOLIN::AggiungiContropartitaDaCorpo(std::shared_ptr<Recordset> Rec
     c.first_line.Settle(line);
 
     const auto header = Require(*document, DocumentTable::kHeader, "DO11_DOCTESTATA");
-    if (NzDecimal(header->Get("DO11_FLGTAXLIABLE")) == Decimal(1) && ReloadTaxAreaLines()) {
-      const Variant amount = document->NoConversion() ? NzDec(row.Get(c.row_net.Of(row)))
-                                                      : NzDec(row.Get(c.row_net_val.Of(row)));
+    const bool liable = NzDecimal(header->Get("DO11_FLGTAXLIABLE")) == Decimal(1);
+    const bool has_area_lines = liable && ReloadTaxAreaLines();
+    Variant amount;  // added to the base of each jurisdiction
+    if (has_area_lines) {
+      amount = document->NoConversion() ? NzDec(row.Get(c.row_net.Of(row)))
+                                        : NzDec(row.Get(c.row_net_val.Of(row)));
       Recordset& area = c.area.Unfiltered(RstTaxAreaLines());
       for (area.MoveFirst(); !area.Eof(); area.MoveNext()) {
         AggiungiImponibileTassa(NzStr(area.Get(c.area_jurisdiction.Of(area))), group, account,
@@ -292,6 +296,8 @@ void CLSMG_TARVOLIN::AggiungiContropartitaDaCorpo(std::shared_ptr<Recordset> Rec
                                 NzDec(area.Get(c.area_rounding.Of(area))));
       }
     }
+    if (trace_)
+      trace_->RowPosted(TracedRowPosting(row, line, *header, liable, has_area_lines, amount));
   });
 }
 

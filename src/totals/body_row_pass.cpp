@@ -12,6 +12,7 @@
 #include <string>
 
 #include "tarvolin/automation/error_policy.h"
+#include "tarvolin/engine/calculation_trace.h"
 #include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "totals/accumulators.h"
@@ -107,7 +108,7 @@ struct ExpenseArrays {
 class BodyRowPass {
  public:
   BodyRowPass(ICLSMG_TARVOLIN& self, CoreDocument& cc, std::shared_ptr<Connection> connection,
-              CLSMG_TARVOLIN::BodyPassArgs& args, ExpenseArrays expenses)
+              CLSMG_TARVOLIN::BodyPassArgs& args, ExpenseArrays expenses, CalculationTrace* trace)
       : self_(self),
         cc_(cc),
         connection_(std::move(connection)),
@@ -120,7 +121,8 @@ class BodyRowPass {
         totals_in_use_(cc.InUse(DocumentTable::kTotals)),
         company_currency_(cc.Services().CompanyCurrencyCode()),
         roll_up_(args.TotaliProvvigioni && cc.InUse(DocumentTable::kAgents) &&
-                 cc.InUse(DocumentTable::kCommissionRows)) {
+                 cc.InUse(DocumentTable::kCommissionRows)),
+        trace_(trace) {
     if (args.TotaliDocumento) {
       free_goods_cost_ = NzDec(cc.DocumentSetting("INDOMAGCOSTO")) == Variant(int16_t{1});
     }
@@ -282,6 +284,7 @@ class BodyRowPass {
     for (const Variant* percentage : {&args_.ScPerMerce1, &args_.ScPerMerce2, &args_.ScPerMerce3}) {
       if (*percentage != kZero) {
         amount = cc_.Calculation().DiscountByPercentage(amount, *percentage, currency);
+        if (trace_) TracePercentage(percentage, amount);
       }
     }
     return amount;
@@ -293,11 +296,15 @@ class BodyRowPass {
   // remains, so the shares add up to the total.
   Variant Share(const Variant& row_amount, const Variant& base, Variant& remaining,
                 const Variant& total) {
-    if (Field(f_.prog_riga) == Variant(args_.ProgRigaUltimaScontabile)) return remaining;
+    if (Field(f_.prog_riga) == Variant(args_.ProgRigaUltimaScontabile)) {
+      if (trace_) TraceShare(row_amount, base, total, Variant(), remaining, remaining);
+      return remaining;
+    }
     const Variant incidence = self_.CalcolaIncidenza(row_amount, base, 6);
     const Variant share =
         total - cc_.Calculation().DiscountByPercentage(total, incidence, company_currency_);
     remaining = remaining - share;
+    if (trace_) TraceShare(row_amount, base, total, incidence, share, remaining);
     return share;
   }
 
@@ -413,6 +420,34 @@ class BodyRowPass {
     }
   }
 
+  // What the trace is told of a row's foot discounts. The discount is known by
+  // the working value the pass was handed for it.
+  void TracePercentage(const Variant* percentage, const Variant& amount_after) {
+    const int discount = percentage == &args_.ScPerMerce1   ? 1
+                         : percentage == &args_.ScPerMerce2 ? 2
+                                                            : 3;
+    trace_->PercentageDiscountApplied({.row = Field(f_.prog_riga).CLng(),
+                                       .discount = discount,
+                                       .document_currency = !args_.DocInValutaAzienda,
+                                       .percentage = *percentage,
+                                       .amount_after = amount_after});
+  }
+  void TraceShare(const Variant& row_amount, const Variant& base, const Variant& total,
+                  const Variant& incidence, const Variant& share, const Variant& remaining) {
+    const bool second = &total == &args_.TotScImpArt26 || &total == &args_.TotScImpArt26Val;
+    const bool last = incidence.IsEmpty();
+    trace_->AbsoluteDiscountShared({.row = Field(f_.prog_riga).CLng(),
+                                    .discount = second ? 2 : 1,
+                                    .document_currency = !args_.DocInValutaAzienda,
+                                    .last_eligible_row = last,
+                                    .row_amount = row_amount,
+                                    .base = base,
+                                    .total = total,
+                                    .incidence = incidence,
+                                    .share = share,
+                                    .remaining = last ? Variant(int16_t{0}) : remaining});
+  }
+
   ICLSMG_TARVOLIN& self_;
   CoreDocument& cc_;
   std::shared_ptr<Connection> connection_;
@@ -431,6 +466,7 @@ class BodyRowPass {
   const Recordset* agents_resolved_for_ = nullptr;
   std::shared_ptr<Recordset> header_;
   std::optional<FieldRef> cambio_;
+  CalculationTrace* const trace_;
 };
 
 }  // namespace
@@ -446,7 +482,8 @@ void CLSMG_TARVOLIN::RicalcolaTotaliDaRigheCorpo_CicloRighe(BodyPassArgs& args) 
     if (args.RstCorpo->RecordCount() == 0) return;
     BodyRowPass pass(Self(), *RequireCc(), connection_, args,
                      ExpenseArrays{arr_spese_prog_riga_, arr_spese_tipo_spesa_, arr_spese_tipo_tot_,
-                                   arr_spese_tipo_aliq_});
+                                   arr_spese_tipo_aliq_},
+                     trace_);
     pass.Run();
   });
 }

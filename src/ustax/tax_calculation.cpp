@@ -6,6 +6,7 @@
 #include <cmath>
 #include <optional>
 
+#include "engine/trace_events.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
@@ -141,15 +142,15 @@ void CLSMG_TARVOLIN::CalculateTax() {
         const Decimal base = NzDecimal(tax_base);
         const Decimal below = NzDecimal(below_max);
         const Decimal hundred(100);
-        Decimal unrounded;
+        Decimal unrounded, up_to_max, over_max;
         if (within_max) {
           unrounded = base * below / hundred;
           rows->Set(f_not_rounded, Variant(RoundHalfEven(unrounded, tax_decimals)));
         } else {
           rows->Set(f_flg_above_max, kOne);
           const Decimal max = NzDecimal(max_amount);
-          const Decimal up_to_max = max * below / hundred;
-          const Decimal over_max = (base - max) * NzDecimal(above_max) / hundred;
+          up_to_max = max * below / hundred;
+          over_max = (base - max) * NzDecimal(above_max) / hundred;
           unrounded = up_to_max + over_max;
           // Each part rounded by itself.
           rows->Set(f_not_rounded, Variant(RoundHalfEven(up_to_max, tax_decimals) +
@@ -198,6 +199,11 @@ void CLSMG_TARVOLIN::CalculateTax() {
           rows->Set(f_flg_perc_ric, kOne);
         }
 
+        if (trace_)
+          trace_->TaxLineCalculated(
+              TracedTaxLine(*document, *rows,
+                            {tax_base, tax_on_tax_base, within_max, up_to_max, over_max, unrounded,
+                             tax_decimals, *currency_decimals, !*no_conversion}));
         tax_on_tax_base = tax_on_tax_base + row_tax;
       }
       current_group = NzStr(rows->Get(f_group));

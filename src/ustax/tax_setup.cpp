@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "engine/trace_events.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
@@ -125,11 +126,13 @@ bool CLSMG_TARVOLIN::GetTaxDetails(const std::string& jurisdiction, const std::s
   return WithLabel("GetTaxDetails:", [&] {
     // Codes as passed: no trimming, case kept. The date is not part of the key.
     const std::string key = "$$" + jurisdiction + "$$" + group + "$$";
+    std::string date;                 // looked up for; stays "" when the cache answers
+    std::shared_ptr<Recordset> rate;  // the rate chosen, when queried
     if (!DictTaxDetailFound().Exists(key)) {
       auto document = RequireCc();
-      const std::string date = DocumentDateText(*HeaderOf(*document));
-      auto rate = RequireConnection()->Execute(TaxDetailSql(jurisdiction, group, date), nullptr,
-                                               execute_option::kCommandText);
+      date = DocumentDateText(*HeaderOf(*document));
+      rate = RequireConnection()->Execute(TaxDetailSql(jurisdiction, group, date), nullptr,
+                                          execute_option::kCommandText);
       // Read everything before adding, so the five caches never disagree on keys.
       Variant found(int16_t{0}), max_amount(int16_t{0}), below(int16_t{0}), above(int16_t{0}),
           tax_on_tax(int16_t{0});
@@ -151,7 +154,11 @@ bool CLSMG_TARVOLIN::GetTaxDetails(const std::string& jurisdiction, const std::s
     TaxBelowMax = DictTaxBelowMax().Item(key);
     TaxAboveMax = DictTaxAboveMax().Item(key);
     CalcTaxOnTax = DictTaxOnTax().Item(key);
-    return !(DictTaxDetailFound().Item(key) == Variant(int16_t{0}));
+    const bool found = !(DictTaxDetailFound().Item(key) == Variant(int16_t{0}));
+    if (trace_)
+      trace_->TaxDetailLookedUp(TracedTaxDetail(jurisdiction, group, found, date, rate.get(),
+                                                MaxAmount, TaxBelowMax, TaxAboveMax, CalcTaxOnTax));
+    return found;
   });
 }
 

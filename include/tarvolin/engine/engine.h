@@ -104,6 +104,8 @@ struct ICLSMG_TARVOLIN::AddScadenzaArgs {
 
 using CalculationHelperFactory = std::function<std::shared_ptr<CalculationHelper>()>;
 
+class CalculationTrace;
+
 // Work cursors the counterpart procedures reuse from row to row.
 struct LedgerCursors;
 
@@ -169,6 +171,12 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
   void AnnotazioneSpeseTrasportoACosto() override;
   void AzzeramentoSpeseDaziACosto() override;
   void AnnotazioneSpeseDaziACosto() override;
+
+  // The observer told how the figures are reached (calculation_trace.h), or
+  // nullptr (the default) for none. Not owned: it must outlive the calls it
+  // observes. Terminate keeps it: it is the host's, not the document's.
+  void set_trace(CalculationTrace* trace) { trace_ = trace; }
+  CalculationTrace* trace() const { return trace_; }
 
   // Private procedures, reachable for tests and for the engine's own parts.
   std::string GetTestoMessaggio(const std::string& Testo, int32_t Numero, const Variant& Parametri);
@@ -323,6 +331,7 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
   std::shared_ptr<LedgerCursors> ledger_cursors_;
   // How deep the related-unit price changes are nested (a loop is stopped).
   int price_change_depth_ = 0;
+  CalculationTrace* trace_ = nullptr;
 };
 
 }  // namespace tarvolin
