@@ -31,8 +31,10 @@ void Recalculate(const RecalcOptions& options, std::ostream& out, std::ostream& 
     err << "tarvolin: warning: " << warning << "\n";
   }
 
+  ZeroTaxWarnings zero_tax;  // rows that bear no tax, for the report and the file
   auto engine =
       std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
+  engine->set_trace(&zero_tax);
   // Set and called through the interface, as a host holding the engine object does.
   ICLSMG_TARVOLIN& api = *engine;
   api.set_cc(file.document);
@@ -45,11 +47,12 @@ void Recalculate(const RecalcOptions& options, std::ostream& out, std::ostream& 
   std::optional<OutputFile> written;
   const auto prepare_output = [&] {
     const EngineOutcome outcome{.edited_rows = api.ArrRigheModificate(),
-                                .totals = file.document->totals()};
+                                .totals = file.document->totals(),
+                                .warnings = zero_tax.Take()};
     api.Terminate();  // the engine's part is done; the document stays with the file
     std::string shown;
     if (options.format == "text") {
-      shown = FormatTextReport(*file.document);
+      shown = FormatTextReport(*file.document, outcome.warnings);
     } else if (options.out.empty()) {
       shown = FormatDocumentFile(file, &outcome);
     }

@@ -243,9 +243,15 @@ void Messages(HostDocument& document, std::ostream& out) {
   }
 }
 
+void Warnings(const std::vector<TaxWarning>& warnings, std::ostream& out) {
+  if (warnings.empty()) return;
+  out << "\nWarnings\n";
+  for (const TaxWarning& warning : warnings) out << "  - " << warning.text << "\n";
+}
+
 }  // namespace
 
-std::string FormatTextReport(HostDocument& document) {
+std::string FormatTextReport(HostDocument& document, const std::vector<TaxWarning>& warnings) {
   std::ostringstream out;
   Header(document, out);
   Body(document, out);
@@ -254,6 +260,7 @@ std::string FormatTextReport(HostDocument& document) {
   Agents(document, out);
   PaymentSchedule(document, out);
   Messages(document, out);
+  Warnings(warnings, out);
   return out.str();
 }
 

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tarvolin/host/host_document.h"
+#include "tarvolin/host/tax_warnings.h"
 
 namespace tarvolin::cli {
 
@@ -12,8 +14,9 @@ namespace tarvolin::cli {
 // (progressive, item, quantity, amount, net amount); the tax summary, one line
 // per tax group and jurisdiction (base, effective rate, tax); the totals
 // (taxable amount, tax, document total, amount to pay); and the messages the
-// engine showed. Amounts are printed with their exact decimal text, never
+// engine showed; then, only when there are any, the warnings about rows that
+// bear no tax. Amounts are printed with their exact decimal text, never
 // through a binary double. The document's own cursors are left where they are.
-std::string FormatTextReport(HostDocument& document);
+std::string FormatTextReport(HostDocument& document, const std::vector<TaxWarning>& warnings = {});
 
 }  // namespace tarvolin::cli

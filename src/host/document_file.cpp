@@ -33,9 +33,9 @@ constexpr int32_t kDefaultAttributes = field_attr::kIsNullable | field_attr::kMa
 constexpr size_t kShownTextLength = 60;
 
 constexpr std::string_view kSections[] = {
-    "format",      "company",      "session",    "settings",       "state",
-    "messages",    "error_answer", "recordsets", "shown_messages", "asked_errors",
-    "edited_rows", "totals",       "calculation"};
+    "format",      "company",      "session",     "settings",       "state",
+    "messages",    "error_answer", "recordsets",  "shown_messages", "asked_errors",
+    "edited_rows", "totals",       "calculation", "warnings"};
 constexpr std::string_view kCompanyKeys[] = {"number",
                                              "currency",
                                              "first_decimals",
@@ -202,7 +202,7 @@ class Reader {
     if (const Value* calculation = root.Find("calculation")) {
       ReadCalculation(*calculation, *file.document);
     }
-    // shown_messages, asked_errors, edited_rows and totals report a run; they
+    // shown_messages, asked_errors, edited_rows, totals and warnings report a run; they
     // are accepted so that a written file can be read again, and not read.
     return file;
   }
@@ -1175,6 +1175,27 @@ class Formatter {
       writer_.BeginObject();
       writer_.EndObject();
     }
+    if (!outcome->warnings.empty()) WriteWarnings(outcome->warnings);
+  }
+
+  void WriteWarnings(const std::vector<TaxWarning>& warnings) {
+    writer_.Key("warnings");
+    writer_.BeginArray();
+    for (const TaxWarning& warning : warnings) {
+      writer_.BeginObject(true);
+      TextMember("kind", warning.kind);
+      TextMember("tax_area", warning.tax_area);
+      if (!warning.tax_group.empty()) TextMember("tax_group", warning.tax_group);
+      writer_.Key("rows");
+      writer_.BeginArray(true);
+      for (int32_t row : warning.rows) writer_.Number(std::to_string(row));
+      writer_.EndArray();
+      writer_.Key("net");
+      WriteVariant(warning.net, "warnings.net");
+      TextMember("text", warning.text);
+      writer_.EndObject();
+    }
+    writer_.EndArray();
   }
 
   json::Writer writer_;

@@ -17,10 +17,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tarvolin/automation/dictionary.h"
 #include "tarvolin/automation/variant.h"
 #include "tarvolin/host/host_document.h"
+#include "tarvolin/host/tax_warnings.h"
 
 namespace tarvolin {
 
@@ -40,6 +42,7 @@ struct DocumentFile {
 struct EngineOutcome {
   Variant edited_rows;                 // the engine's ArrRigheModificate, Empty when none
   std::shared_ptr<Dictionary> totals;  // the totals handed to the document (may be null)
+  std::vector<TaxWarning> warnings{};  // rows that bear no tax, and why; written only when any
 };
 
 // Builds the document a file describes. file_name only names the file in error
@@ -52,7 +55,7 @@ DocumentFile ParseDocumentFile(std::string_view json_text, std::string_view file
 DocumentFile ReadDocumentFile(const std::string& path);
 
 // The file's text: the document, its state and settings, what the engine showed
-// or asked, and (with an outcome) the engine's edited rows and totals. Raises 91
+// or asked, and (with an outcome) the engine's edited rows, totals and warnings. Raises 91
 // when there is no document or it has no company, kBadDocumentFile for a value
 // JSON cannot hold (an object in a field, a NaN).
 std::string FormatDocumentFile(const DocumentFile& file, const EngineOutcome* outcome = nullptr);
