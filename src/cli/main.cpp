@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "call_command.h"
+#include "explain_command.h"
 #include "recalc_command.h"
 #include "standard_output.h"
 #include "tarvolin/automation/error.h"
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
   auto* call = tarvolin::cli::AddCallCommand(app, call_options);
   tarvolin::cli::RecalcOptions recalc_options;
   auto* recalc = tarvolin::cli::AddRecalcCommand(app, recalc_options);
+  tarvolin::cli::ExplainOptions explain_options;
+  auto* explain = tarvolin::cli::AddExplainCommand(app, explain_options);
 
   try {
     app.parse(argc, argv);
@@ -44,6 +47,9 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (recalc->parsed()) return tarvolin::cli::RunRecalc(recalc_options, std::cout, std::cerr);
+    if (explain->parsed()) {
+      return tarvolin::cli::RunExplain(explain_options, std::cout, std::cerr);
+    }
     if (call->parsed()) {
       if (!call_options.list && call_options.member.empty()) {
         return app.exit(CLI::RequiredError("member"));
