@@ -7,6 +7,7 @@
 #include "host/json_writer.h"
 #include "tarvolin/automation/error.h"
 #include "tarvolin/engine/value_helpers.h"
+#include "text_report.h"
 
 namespace tarvolin::cli {
 namespace {
@@ -70,23 +71,11 @@ std::string MethodText(const Variant& method) {
 }
 
 std::string TypeText(const Variant& type) {
-  const std::string number = Text(type);
   if (type == Variant(int16_t{0})) return "type 0, sales tax";
   if (type == Variant(int16_t{1})) return "type 1, excise tax";
   if (type == Variant(int16_t{2})) return "type 2, sales and use tax";
   if (type == Variant(int16_t{3})) return "type 3, use tax only";
-  return "type " + number;
-}
-
-// The fields of a document recordset's rows by a key, read once.
-std::shared_ptr<Recordset> RowsOf(HostDocument& document, DocumentTable table) {
-  auto recordset = document.Get(table);
-  if (!recordset) return nullptr;
-  auto rows = recordset->Clone();
-  rows->SetSort(recordset->Sort());
-  if (rows->RecordCount() == 0) return nullptr;
-  rows->MoveFirst();
-  return rows;
+  return "type " + Text(type);
 }
 
 // ---- The explanation's model, shared by the text and the JSON ----
@@ -180,7 +169,7 @@ Model Build(const Explanation& e) {
   HostDocument& document = e.document;
   const ExplainRecorder& recorder = e.recorder;
   Model model;
-  if (auto header = RowsOf(document, DocumentTable::kHeader)) {
+  if (auto header = ReportRows(document, DocumentTable::kHeader)) {
     model.document = NzStr(header->Get("DO11_DOCUM_MG36")) + " " +
                      Text(header->Get("DO11_NUMDOC")) + " (registration " +
                      NzStr(header->Get("DO11_NUMREG_CO99")) + ")";
@@ -194,7 +183,7 @@ Model Build(const Explanation& e) {
       !recorder.percentage_discounts().empty() || !recorder.absolute_discounts().empty();
 
   // Body rows, in the document's order.
-  if (auto body = RowsOf(document, DocumentTable::kBody)) {
+  if (auto body = ReportRows(document, DocumentTable::kBody)) {
     for (; !body->Eof(); body->MoveNext()) {
       RowView row;
       row.row = NzDec(body->Get("DO30_PROGRIGA")).CLng();
@@ -218,7 +207,7 @@ Model Build(const Explanation& e) {
           row.not_discounted = "excluded from foot discounts (DO30_FLGESCLSCPIEDE)";
         } else if (NzDecimal(body->Get("DO30_INDTIPOOMAG")) != Decimal(0)) {
           row.not_discounted = "free goods take no foot discounts";
-        } else {
+        } else if (model.foot_discounts) {
           row.not_discounted = "no foot discount";
         }
       }
@@ -228,7 +217,7 @@ Model Build(const Explanation& e) {
 
   // Counterpart lines, in the order they were made, with their totals.
   std::map<std::string, Variant> line_totals;
-  if (auto lines = RowsOf(document, DocumentTable::kCounterparts)) {
+  if (auto lines = ReportRows(document, DocumentTable::kCounterparts)) {
     for (; !lines->Eof(); lines->MoveNext()) {
       line_totals[Text(lines->Get("CG42_NUMRIGACONT"))] = lines->Get("CG42_IMPTOTALE");
     }
@@ -249,7 +238,7 @@ Model Build(const Explanation& e) {
   }
 
   // Tax lines, by group in calculation order, with what the summary holds.
-  auto summary = RowsOf(document, DocumentTable::kTaxSummary);
+  auto summary = ReportRows(document, DocumentTable::kTaxSummary);
   const auto find_line = [&](const std::string& jurisdiction, const std::string& group) {
     if (!summary) return false;
     for (summary->MoveFirst(); !summary->Eof(); summary->MoveNext()) {
@@ -300,7 +289,7 @@ Model Build(const Explanation& e) {
     view.lines.push_back(std::move(line_view));
   }
 
-  if (auto totals = RowsOf(document, DocumentTable::kTotals)) {
+  if (auto totals = ReportRows(document, DocumentTable::kTotals)) {
     model.taxable = totals->Get("DO13_TOTIMPONIBILE");
     model.tax = totals->Get("DO13_TOTIVA");
     model.total = totals->Get("DO13_TOTDOCUMENTO");
@@ -322,18 +311,22 @@ std::string RowsWithAmounts(const std::vector<const RowPosting*>& rows, bool tax
 
 void RowText(const RowView& row, std::ostream& out) {
   out << "  Row " << row.row << "  " << row.item << "  amount " << Text(row.amount);
-  if (!row.not_discounted.empty()) {
-    out << ", net " << Text(row.net) << ": " << row.not_discounted << "\n";
+  if (row.percentages.empty() && row.shares.empty()) {
+    out << ", net " << Text(row.net);
+    if (!row.not_discounted.empty()) out << ": " << row.not_discounted;
+    out << "\n";
     return;
   }
   out << "\n";
   for (const PercentageFootDiscount* step : row.percentages) {
-    out << "    less " << Text(step->percentage) << "% (foot discount " << step->discount
+    out << "    less " << Text(step->percentage) << "% (DO13_SCPERMERCE" << step->discount
         << "): " << Text(step->amount_after) << "\n";
   }
   for (const AbsoluteFootDiscountShare* share : row.shares) {
-    out << "    share of the " << Text(share->total) << " off (foot discount "
-        << (share->discount == 1 ? "DO13_SCIMPMERCE" : "DO13_SCIMPART26") << "): ";
+    if (NzDec(share->total) == kZero) continue;  // a discount the document does not give
+    out << "    share of the " << Text(share->total) << " off ("
+        << (share->discount == 1 ? "DO13_SCIMPMERCE" : "DO13_SCIMPART26")
+        << (share->document_currency ? "_VAL" : "") << "): ";
     if (share->last_eligible_row) {
       out << Text(share->share)
           << ", what the rows before left: the last row that takes foot discounts takes the "

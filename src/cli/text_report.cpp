@@ -76,20 +76,8 @@ class Table {
   std::vector<std::vector<std::string>> rows_;
 };
 
-// A clone positioned on the first row, or nullptr when the document has no
-// rows in that recordset.
-std::shared_ptr<Recordset> Rows(HostDocument& document, DocumentTable table) {
-  auto recordset = document.Get(table);
-  if (!recordset) return nullptr;
-  auto rows = recordset->Clone();
-  rows->SetSort(recordset->Sort());
-  if (rows->RecordCount() == 0) return nullptr;
-  rows->MoveFirst();
-  return rows;
-}
-
 void Header(HostDocument& document, std::ostream& out) {
-  auto header = Rows(document, DocumentTable::kHeader);
+  auto header = ReportRows(document, DocumentTable::kHeader);
   if (!header) {
     out << "Document without a header\n";
     return;
@@ -107,7 +95,7 @@ void Header(HostDocument& document, std::ostream& out) {
 
 void Body(HostDocument& document, std::ostream& out) {
   out << "\nRows\n";
-  auto rows = Rows(document, DocumentTable::kBody);
+  auto rows = ReportRows(document, DocumentTable::kBody);
   if (!rows) {
     out << "  none\n";
     return;
@@ -130,7 +118,7 @@ void Body(HostDocument& document, std::ostream& out) {
 
 void TaxSummary(HostDocument& document, std::ostream& out) {
   out << "\nTax summary\n";
-  auto lines = Rows(document, DocumentTable::kTaxSummary);
+  auto lines = ReportRows(document, DocumentTable::kTaxSummary);
   if (!lines) {
     out << "  none\n";
     return;
@@ -150,7 +138,7 @@ void TaxSummary(HostDocument& document, std::ostream& out) {
 
 void Totals(HostDocument& document, std::ostream& out) {
   out << "\nTotals\n";
-  auto totals = Rows(document, DocumentTable::kTotals);
+  auto totals = ReportRows(document, DocumentTable::kTotals);
   if (!totals) {
     out << "  none\n";
     return;
@@ -176,7 +164,7 @@ void Totals(HostDocument& document, std::ostream& out) {
 
 void Agents(HostDocument& document, std::ostream& out) {
   out << "\nAgents\n";
-  auto agents = Rows(document, DocumentTable::kAgents);
+  auto agents = ReportRows(document, DocumentTable::kAgents);
   if (!agents) {
     out << "  none\n";
     return;
@@ -191,7 +179,7 @@ void Agents(HostDocument& document, std::ostream& out) {
 
 void PaymentSchedule(HostDocument& document, std::ostream& out) {
   out << "\nPayment schedule\n";
-  auto installments = Rows(document, DocumentTable::kSchedule);
+  auto installments = ReportRows(document, DocumentTable::kSchedule);
   if (!installments) {
     out << "  none\n";
     return;
@@ -250,6 +238,16 @@ void Warnings(const std::vector<TaxWarning>& warnings, std::ostream& out) {
 }
 
 }  // namespace
+
+std::shared_ptr<Recordset> ReportRows(HostDocument& document, DocumentTable table) {
+  auto recordset = document.Get(table);
+  if (!recordset) return nullptr;
+  auto rows = recordset->Clone();
+  rows->SetSort(recordset->Sort());
+  if (rows->RecordCount() == 0) return nullptr;
+  rows->MoveFirst();
+  return rows;
+}
 
 std::string FormatTextReport(HostDocument& document, const std::vector<TaxWarning>& warnings) {
   std::ostringstream out;

@@ -2,6 +2,7 @@
 // --format text` prints.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ namespace tarvolin::cli {
 // engine showed; then, only when there are any, the warnings about rows that
 // bear no tax. Amounts are printed with their exact decimal text, never
 // through a binary double. The document's own cursors are left where they are.
+// A clone of the document's recordset of `table`, in the document's sort and
+// on its first row; nullptr when the document has none or it has no rows.
+std::shared_ptr<Recordset> ReportRows(HostDocument& document, DocumentTable table);
+
 std::string FormatTextReport(HostDocument& document, const std::vector<TaxWarning>& warnings = {});
 
 }  // namespace tarvolin::cli
