@@ -203,10 +203,8 @@ std::vector<std::string> Outputs(const std::vector<std::string>& documents,
 }  // namespace
 
 bool IsBatch(const RecalcOptions& options) {
-  std::error_code ignored;
   return options.documents.size() > 1 || !options.out_dir.empty() || options.jobs > 0 ||
-         (options.documents.size() == 1 &&
-          (options.documents[0] == "-" || fs::is_directory(options.documents[0], ignored)));
+         (options.documents.size() == 1 && options.documents[0] == "-");
 }
 
 std::vector<std::string> ListDocuments(const std::vector<std::string>& arguments,

@@ -19,8 +19,9 @@
 
 namespace tarvolin::cli {
 
-// True when the options ask for a batch: several documents, a folder, "-",
-// --out-dir or --jobs.
+// True when the options ask for a batch: several documents, "-", --out-dir or
+// --jobs. A folder alone is not one: it is refused as a document (75), as
+// ever; with --out-dir or --jobs it gives its documents.
 bool IsBatch(const RecalcOptions& options);
 
 // The documents of a batch, in order: a file as given, a folder as its *.json

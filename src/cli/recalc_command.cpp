@@ -96,8 +96,8 @@ CLI::App* AddRecalcCommand(CLI::App& app, RecalcOptions& options) {
       "recalc", "Recalculate a document file from its body rows (totals, tax, counterparts)");
   recalc
       ->add_option("document", options.documents,
-                   "The document file; several, a folder (its *.json files) or - (paths on "
-                   "standard input) make a batch")
+                   "The document file; several, - (paths on standard input), --out-dir or --jobs "
+                   "make a batch, where a folder gives its *.json files")
       ->required();
   recalc->add_option("--db", options.database,
                      "Company database ($TARVOLIN_DB, else ./tarvolin.db)");
