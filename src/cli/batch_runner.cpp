@@ -264,7 +264,11 @@ BatchResult RunBatch(const std::vector<std::string>& documents, const BatchSetti
   const auto work = [&](size_t w) {
     for (size_t i = w; i < documents.size(); i += jobs) {
       DocumentResult& document = result.documents[i];
-      if (document.error.empty()) document = workers[w]->Run(documents[i], outputs[i], progress);
+      if (document.error.empty()) {
+        document = workers[w]->Run(documents[i], outputs[i], progress);
+      } else {
+        progress.Line("tarvolin: " + document.name + ": " + document.error);
+      }
       progress.Done(document.rows);
     }
     workers[w]->End();
