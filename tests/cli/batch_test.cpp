@@ -223,6 +223,11 @@ TEST(RecalcBatch, AFailedDocumentIsNamedAndLeavesNothingWhileTheOthersGoOn) {
   const cli::BatchResult bad_files_only{.documents = {result.documents[0], result.documents[2]},
                                         .seconds = 0};
   EXPECT_EQ(bad_files_only.ExitCode(), 2);
+  // --out names one file: with several documents it is a usage error, not ignored.
+  EXPECT_EQ(Recalc({Sample("invoice.json"), Sample("invoice_cad.json"), "--db", demo.path(),
+                    "--out", (demo.dir() / "one.json").string()})
+                .code,
+            108);
 
   std::ostringstream summary;
   cli::PrintSummary(result, summary);
