@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "document_handover.h"
 #include "explain_report.h"
 #include "recalc_command.h"
 #include "standard_output.h"
@@ -23,14 +24,10 @@ void Explain(const ExplainOptions& options, std::ostream& out, std::ostream& err
   }
 
   ExplainRecorder recorder;
-  auto engine =
-      std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
+  auto engine = NewEngine();
   engine->set_trace(&recorder);
   ICLSMG_TARVOLIN& api = *engine;
-  api.set_cc(file.document);
-  api.set_ADOConnection(connection);
-  api.set_ActiveInterface(file.session);
-  api.set_ADOConnectionString(path);
+  HandOver(api, file, connection, path);
   // Everything recalc recalculates by default, so the figures are recalc's.
   api.RicalcolaTotaliDaRigheCorpo();
   api.Terminate();

@@ -1,9 +1,12 @@
 #include "recalc_command.h"
 
 #include <algorithm>
+#include <iostream>
 #include <memory>
 #include <optional>
 
+#include "batch_runner.h"
+#include "document_handover.h"
 #include "standard_output.h"
 #include "tarvolin/db/company_database.h"
 #include "tarvolin/engine/engine.h"
@@ -32,23 +35,19 @@ void Recalculate(const RecalcOptions& options, std::ostream& out, std::ostream& 
   }
 
   ZeroTaxWarnings zero_tax;  // rows that bear no tax, for the report and the file
-  auto engine =
-      std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
+  auto engine = NewEngine();
   engine->set_trace(&zero_tax);
   // Set and called through the interface, as a host holding the engine object does.
   ICLSMG_TARVOLIN& api = *engine;
-  api.set_cc(file.document);
-  api.set_ADOConnection(connection);
-  api.set_ActiveInterface(file.session);
-  api.set_ADOConnectionString(path);
-  api.RicalcolaTotaliDaRigheCorpo(options.net_discounts, options.counterparts, options.totals,
-                                  options.schedule, options.last_row, options.commissions);
+  HandOver(api, file, connection, path);
+  RecalculateAsAsked(api, options);
+  const std::vector<TaxWarning> warnings = zero_tax.Take();
 
   std::optional<OutputFile> written;
   const auto prepare_output = [&] {
     const EngineOutcome outcome{.edited_rows = api.ArrRigheModificate(),
                                 .totals = file.document->totals(),
-                                .warnings = zero_tax.Take()};
+                                .warnings = warnings};
     api.Terminate();  // the engine's part is done; the document stays with the file
     std::string shown;
     if (options.format == "text") {
@@ -99,10 +98,20 @@ int ReportError(const Error& error, std::ostream& err, bool verbose) {
 CLI::App* AddRecalcCommand(CLI::App& app, RecalcOptions& options) {
   auto* recalc = app.add_subcommand(
       "recalc", "Recalculate a document file from its body rows (totals, tax, counterparts)");
-  recalc->add_option("document", options.document, "The document file")->required();
+  recalc
+      ->add_option("document", options.documents,
+                   "The document file; several, - (paths on standard input), --out-dir or --jobs "
+                   "make a batch, where a folder gives its *.json files")
+      ->required();
   recalc->add_option("--db", options.database,
                      "Company database ($TARVOLIN_DB, else ./tarvolin.db)");
-  recalc->add_option("--out", options.out, "Write the recalculated document file here");
+  auto* out = recalc->add_option("--out", options.out, "Write the recalculated document file here");
+  auto* out_dir = recalc->add_option(
+      "--out-dir", options.out_dir,
+      "A batch: write each document's output (its file, or its report with --format text) here");
+  auto* jobs = recalc->add_option("--jobs", options.jobs, "A batch: recalculate with N workers")
+                   ->check(CLI::Range(1, 64));
+  out->excludes(out_dir)->excludes(jobs);
   recalc
       ->add_option("--format", options.format,
                    "What standard output gets: json (the document file, unless --out) or "
@@ -133,10 +142,18 @@ CLI::App* AddRecalcCommand(CLI::App& app, RecalcOptions& options) {
   recalc->add_flag_callback(
       "--no-commissions", [&options] { options.commissions = false; },
       "Do not recalculate agent commissions and their totals");
+  recalc->callback([&options] {
+    if (!IsBatch(options)) {
+      options.document = options.documents.front();
+    } else if (!options.out.empty()) {  // --out names one file: a batch writes one per document
+      throw CLI::ExcludesError("--out", "a batch of documents (use --out-dir)");
+    }
+  });
   return recalc;
 }
 
 int RunRecalc(const RecalcOptions& options, std::ostream& out, std::ostream& err) {
+  if (IsBatch(options)) return RunRecalcBatch(options, std::cin, out, err);
   try {
     Recalculate(options, out, err);
     return 0;

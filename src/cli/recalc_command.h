@@ -14,6 +14,11 @@ namespace tarvolin::cli {
 
 struct RecalcOptions {
   std::string document;  // the document file to recalculate
+  // The command line's documents: one file, or a batch's (several, folders,
+  // "-" for paths on standard input). Empty: document alone.
+  std::vector<std::string> documents;
+  std::string out_dir;   // a batch's outputs, one file per document; empty for none
+  int jobs = 0;          // a batch's workers; 0 when not given (one)
   std::string database;  // company database; empty for DefaultDatabasePath()
   std::string out;       // where to write the document file; empty for nowhere
   bool register_document = false;
@@ -40,6 +45,8 @@ CLI::App* AddRecalcCommand(CLI::App& app, RecalcOptions& options);
 // written before the commit and cannot be taken back). Returns the exit code:
 // 0 done, 2 a bad document file (kBadDocumentFile), 1 any other error
 // (also output that cannot be written), reported on err by ReportError.
+// A batch (batch_runner.h) when the options name one: several documents, "-",
+// --out-dir or --jobs; its paths for "-" come from standard input.
 int RunRecalc(const RecalcOptions& options, std::ostream& out, std::ostream& err);
 
 // The whole command from its arguments (those after "recalc"), as the
