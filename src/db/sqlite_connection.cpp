@@ -45,7 +45,6 @@ class StatementInUse {
   }
   StatementInUse(const StatementInUse&) = delete;
   StatementInUse& operator=(const StatementInUse&) = delete;
-  sqlite3_stmt* get() const { return stmt_; }
 
  private:
   sqlite3_stmt* stmt_;
