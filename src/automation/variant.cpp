@@ -419,6 +419,10 @@ Num ToNum(const Variant& v) {
 }  // namespace
 
 Variant operator+(const Variant& a, const Variant& b) {
+  // Amounts are Decimals on both sides nearly always: no detour through Num.
+  const auto* da = std::get_if<Decimal>(&a.value_);
+  const auto* db = std::get_if<Decimal>(&b.value_);
+  if (da != nullptr && db != nullptr) return Variant(*da + *db);
   if (a.IsNull() || b.IsNull()) return Variant::Null();
   if (a.IsEmpty() && b.IsEmpty()) return Variant(int16_t{0});
   const bool a_text = a.IsString(), b_text = b.IsString();
@@ -429,6 +433,9 @@ Variant operator+(const Variant& a, const Variant& b) {
 }
 
 Variant operator-(const Variant& a, const Variant& b) {
+  const auto* da = std::get_if<Decimal>(&a.value_);
+  const auto* db = std::get_if<Decimal>(&b.value_);
+  if (da != nullptr && db != nullptr) return Variant(*da - *db);
   if (a.IsNull() || b.IsNull()) return Variant::Null();
   return Arithmetic(ToNum(a), ToNum(b), Op::kSub);
 }
@@ -464,12 +471,22 @@ Variant Concat(const Variant& a, const Variant& b) {
 }
 
 std::optional<int> Compare(const Variant& a, const Variant& b) {
+  const auto sign = [](const auto& x, const auto& y) { return x < y ? -1 : (y < x ? 1 : 0); };
+  // An amount against an amount, or against a small whole constant.
+  const auto decimal_of = [](const Variant& v) -> std::optional<Decimal> {
+    if (const auto* d = std::get_if<Decimal>(&v.value_)) return *d;
+    if (const auto* i = std::get_if<int16_t>(&v.value_)) return Decimal(*i);
+    return std::nullopt;
+  };
+  if (std::holds_alternative<Decimal>(a.value_) || std::holds_alternative<Decimal>(b.value_)) {
+    const auto x = decimal_of(a), y = decimal_of(b);
+    if (x && y) return sign(*x, *y);
+  }
   if (a.IsNull() || b.IsNull()) return std::nullopt;
   const auto incomparable = [](const Variant& v) { return v.IsObject() || v.IsArray(); };
   if (incomparable(a) || incomparable(b)) {
     Raise(err::kTypeMismatch, kSource, "cannot compare " + a.Describe() + " with " + b.Describe());
   }
-  const auto sign = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
   const bool a_text = a.IsString(), b_text = b.IsString();
   if (a_text || b_text) {
     if (a_text && b_text) return sign(a.str().compare(b.str()), 0);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/sql_tokenizer.h"
+#include "db/statement_error.h"
 #include "db/transaction_levels.h"
 #include "tarvolin/automation/error.h"
 #include "tarvolin/automation/text.h"
@@ -281,18 +282,26 @@ void PostgresConnection::Close() {
   transaction_level_ = 0;
 }
 
-void PostgresConnection::RunPlain(const std::string& sql) {
-  Result result(PQexec(Handle(), sql.c_str()));
-  const ExecStatusType status = PQresultStatus(result.res);
-  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return;
+void PostgresConnection::Fail(std::string message,
+                              const db_detail::FailedStatement& statement) const {
+  if (message.empty()) message = FirstLine(PQerrorMessage(conn_));
   if (PQstatus(conn_) == CONNECTION_BAD) {
     RaiseText(err::kConnectionUnusable, kSource,
-              "lost the connection to PostgreSQL server " + server_ + ": " +
-                  FirstLine(PQerrorMessage(conn_)));
+              "lost the connection to PostgreSQL server " + server_ + ": " + message);
   }
-  throw Error(err::kDatabaseError, std::string(kSource),
-              FirstLine(PQresultErrorMessage(result.res)))
-      .WithContext("statement: " + sql);
+  db_detail::RaiseStatementError(kSource, std::move(message), statement);
+}
+
+void PostgresConnection::Check(const PGresult* result,
+                               const db_detail::FailedStatement& statement) const {
+  const ExecStatusType status = PQresultStatus(result);
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return;
+  Fail(FirstLine(PQresultErrorMessage(result)), statement);
+}
+
+void PostgresConnection::RunPlain(const std::string& sql) {
+  Result result(PQexec(Handle(), sql.c_str()));
+  Check(result.res, {.written = sql});
 }
 
 std::shared_ptr<Recordset> PostgresConnection::Execute(std::string_view command_text,
@@ -347,22 +356,12 @@ std::shared_ptr<Recordset> PostgresConnection::Execute(std::string_view command_
   if (!failure.empty()) {
     if (PQstatus(conn) == CONNECTION_BAD) {
       transaction_level_ = 0;  // the server rolled the transaction back
-      RaiseText(err::kConnectionUnusable, kSource,
-                "lost the connection to PostgreSQL server " + server_ + ": " + failure);
+    } else if (guarded) {
+      RunPlain("ROLLBACK TO SAVEPOINT tv_statement; RELEASE SAVEPOINT tv_statement");
     }
-    if (guarded) RunPlain("ROLLBACK TO SAVEPOINT tv_statement; RELEASE SAVEPOINT tv_statement");
-    const std::string table = SqlTableOf(command_text);
-    std::string description = failure;
     // The server names tables in lower case: the engine's name is added.
-    if (!table.empty() && description.find(table) == std::string::npos) {
-      description += " (statement on " + table + ")";
-    }
-    std::string context = "statement: ";
-    context += command_text;
-    if (sql != command_text) context += "\nrun as: " + sql;
-    if (!sqlstate.empty()) context += "\nsqlstate: " + sqlstate;
-    throw Error(err::kDatabaseError, std::string(kSource), std::move(description))
-        .WithContext(std::move(context));
+    Fail(std::move(failure),
+         {.written = command_text, .ran = sql, .sqlstate = sqlstate, .name_table = true});
   }
   if (schema_changed) LoadDateColumns();
   if (records_affected != nullptr) *records_affected = affected;
@@ -391,9 +390,7 @@ void PostgresConnection::ExecuteScript(std::string_view sql) {
 
 bool PostgresConnection::Exists(const std::string& sql) const {
   Result result(PQexec(Handle(), sql.c_str()));
-  if (PQresultStatus(result.res) != PGRES_TUPLES_OK) {
-    RaiseText(err::kDatabaseError, kSource, FirstLine(PQresultErrorMessage(result.res)));
-  }
+  Check(result.res, {.written = sql});
   return PQntuples(result.res) > 0;
 }
 
@@ -415,14 +412,13 @@ bool PostgresConnection::HasSchema(std::string_view schema) const {
 }
 
 void PostgresConnection::LoadDateColumns() {
-  Result result(PQexec(Handle(),
-                       "SELECT DISTINCT upper(column_name) FROM information_schema.columns"
-                       " WHERE table_schema NOT IN ('pg_catalog', 'information_schema')"
-                       " AND data_type IN ('date', 'timestamp without time zone',"
-                       " 'timestamp with time zone')"));
-  if (PQresultStatus(result.res) != PGRES_TUPLES_OK) {
-    RaiseText(err::kDatabaseError, kSource, FirstLine(PQresultErrorMessage(result.res)));
-  }
+  static constexpr const char* kDateColumns =
+      "SELECT DISTINCT upper(column_name) FROM information_schema.columns"
+      " WHERE table_schema NOT IN ('pg_catalog', 'information_schema')"
+      " AND data_type IN ('date', 'timestamp without time zone',"
+      " 'timestamp with time zone')";
+  Result result(PQexec(Handle(), kDateColumns));
+  Check(result.res, {.written = kDateColumns});
   date_columns_.clear();
   for (int r = 0; r < PQntuples(result.res); ++r)
     date_columns_.insert(PQgetvalue(result.res, r, 0));

@@ -10,6 +10,7 @@
 
 #include "db/landed_cost_functions.h"
 #include "db/sql_tokenizer.h"
+#include "db/statement_error.h"
 #include "db/transaction_levels.h"
 #include "tarvolin/automation/error.h"
 #include "tarvolin/automation/text.h"
@@ -21,10 +22,33 @@ namespace {
 
 constexpr std::string_view kSource = "SqliteConnection";
 
+constexpr size_t kMostPrepared = 64;
+constexpr size_t kMostAdapted = 256;
+
 // Finalizes a prepared statement on every path.
 struct Statement {
   sqlite3_stmt* stmt = nullptr;
   ~Statement() { sqlite3_finalize(stmt); }
+};
+
+// A statement being run: one the connection keeps is reset for its next use
+// on every path (so it holds no read lock), any other finalized.
+class StatementInUse {
+ public:
+  StatementInUse(sqlite3_stmt* stmt, bool kept) : stmt_(stmt), kept_(kept) {}
+  ~StatementInUse() {
+    if (kept_) {
+      sqlite3_reset(stmt_);
+    } else {
+      sqlite3_finalize(stmt_);
+    }
+  }
+  StatementInUse(const StatementInUse&) = delete;
+  StatementInUse& operator=(const StatementInUse&) = delete;
+
+ private:
+  sqlite3_stmt* stmt_;
+  bool kept_;
 };
 
 Variant IntegerValue(sqlite3_int64 value) {
@@ -160,7 +184,10 @@ SqliteConnection::SqliteConnection(sqlite3* db, std::string path)
   sqlite3_busy_timeout(db_, 5000);
 }
 
-SqliteConnection::~SqliteConnection() { sqlite3_close_v2(db_); }
+SqliteConnection::~SqliteConnection() {
+  ForgetPrepared();
+  sqlite3_close_v2(db_);
+}
 
 sqlite3* SqliteConnection::Handle() const {
   if (db_ == nullptr) Raise(err::kConnectionUnusable, kSource, "the connection is closed");
@@ -169,87 +196,77 @@ sqlite3* SqliteConnection::Handle() const {
 
 void SqliteConnection::Close() {
   if (db_ == nullptr) return;
+  ForgetPrepared();
   sqlite3_close_v2(db_);
   db_ = nullptr;
   transaction_level_ = 0;
 }
 
-// The database's own message and the table, on one line; the statement as
-// written and as run go into the error's context.
-void SqliteConnection::RaiseDatabaseError(std::string_view statement, std::string_view ran) const {
-  std::string description = sqlite3_errmsg(db_);
-  const std::string table = SqlTableOf(statement);
-  if (!table.empty() && description.find(table) == std::string::npos) {
-    description += " (statement on " + table + ")";
-  }
-  std::string context = "statement: ";
-  context += statement;
-  if (ran != statement) {
-    context += "\nrun as: ";
-    context += ran;
-  }
-  throw Error(err::kDatabaseError, std::string(kSource), std::move(description))
-      .WithContext(std::move(context));
+int SqliteConnection::Check(int rc, const db_detail::FailedStatement& statement) const {
+  if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE) return rc;
+  db_detail::RaiseStatementError(kSource, sqlite3_errmsg(db_), statement);
 }
 
 void SqliteConnection::RunPlain(const std::string& sql) {
-  char* message = nullptr;
-  if (sqlite3_exec(Handle(), sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-    std::string text = message != nullptr ? message : "unknown error";
-    sqlite3_free(message);
-    throw Error(err::kDatabaseError, std::string(kSource), text).WithContext("statement: " + sql);
-  }
+  Check(sqlite3_exec(Handle(), sql.c_str(), nullptr, nullptr, nullptr), {.written = sql});
 }
 
 std::shared_ptr<Recordset> SqliteConnection::Execute(std::string_view command_text,
                                                      int32_t* records_affected,
                                                      int32_t /*options*/) {
   sqlite3* db = Handle();
-  SqlDialectOptions dialect;
-  dialect.is_date_column = [this](std::string_view column) {
-    return date_columns_.count(Upper(column)) != 0;
-  };
-  const std::string sql = AdaptTsqlForSqlite(command_text, dialect);
+  // A copy: running a statement may change the schema and so the cache.
+  const std::string sql = Adapted(command_text);
+  const db_detail::FailedStatement failed{.written = command_text, .ran = sql, .name_table = true};
   std::shared_ptr<Recordset> result;
   int32_t affected = -1;
   const char* next = sql.c_str();
   const char* end = next + sql.size();
-  while (next < end && !IsBlank(std::string_view(next, static_cast<size_t>(end - next)))) {
-    Statement statement;
-    if (sqlite3_prepare_v2(db, next, static_cast<int>(end - next), &statement.stmt, &next) !=
-        SQLITE_OK) {
-      RaiseDatabaseError(command_text, sql);
-    }
-    if (statement.stmt == nullptr) break;  // only a comment was left
-    const int columns = sqlite3_column_count(statement.stmt);
-    if (columns == 0 || result) {
-      int rc;
-      while ((rc = sqlite3_step(statement.stmt)) == SQLITE_ROW) {
+  const auto rest_is_blank = [&] {
+    return IsBlank(std::string_view(next, static_cast<size_t>(end - next)));
+  };
+  while (next < end && !rest_is_blank()) {
+    const bool whole_text = next == sql.c_str();
+    sqlite3_stmt* stmt = whole_text ? Prepared(sql) : nullptr;
+    bool kept = stmt != nullptr;
+    if (kept) {
+      next = end;
+    } else {
+      Check(sqlite3_prepare_v2(db, next, static_cast<int>(end - next), &stmt, &next), failed);
+      if (stmt == nullptr) break;  // only a comment was left
+      if (whole_text && rest_is_blank()) {
+        KeepPrepared(sql, stmt);
+        kept = true;
       }
-      if (rc != SQLITE_DONE) RaiseDatabaseError(command_text, sql);
+    }
+    StatementInUse statement(stmt, kept);
+    // Columns are read after the first step: a kept statement is prepared
+    // again by that step when the schema changed since.
+    int rc = Check(sqlite3_step(stmt), failed);
+    const int columns = sqlite3_column_count(stmt);
+    if (columns == 0 || result) {
+      while (rc == SQLITE_ROW) rc = Check(sqlite3_step(stmt), failed);
       if (columns == 0) affected = sqlite3_changes(db);
       continue;
     }
     auto recordset = Recordset::Create();
     std::vector<FieldInfo> fields;
     for (int i = 0; i < columns; ++i) {
-      const char* declared = sqlite3_column_decltype(statement.stmt, i);
-      std::string name = sqlite3_column_name(statement.stmt, i);
+      const char* declared = sqlite3_column_decltype(stmt, i);
+      std::string name = sqlite3_column_name(stmt, i);
       const auto clash = [&](const FieldInfo& f) { return Upper(f.name) == Upper(name); };
       if (std::any_of(fields.begin(), fields.end(), clash)) name += "#" + std::to_string(i + 1);
       fields.push_back(FieldFromDeclaredType(name, declared == nullptr ? "" : declared));
       recordset->AppendField(fields.back());
     }
     recordset->Open();
-    int rc;
-    while ((rc = sqlite3_step(statement.stmt)) == SQLITE_ROW) {
+    for (; rc == SQLITE_ROW; rc = Check(sqlite3_step(stmt), failed)) {
       recordset->AddNew();
       for (int i = 0; i < columns; ++i) {
-        recordset->Set(FieldRef(i), CellValue(statement.stmt, i, fields[static_cast<size_t>(i)]));
+        recordset->Set(FieldRef(i), CellValue(stmt, i, fields[static_cast<size_t>(i)]));
       }
       recordset->Update();
     }
-    if (rc != SQLITE_DONE) RaiseDatabaseError(command_text, sql);
     recordset->MoveFirst();
     result = std::move(recordset);
   }
@@ -287,39 +304,74 @@ void SqliteConnection::Attach(std::string_view name, const std::string& path) {
 }
 
 bool SqliteConnection::IsAttached(std::string_view name) const {
+  static constexpr std::string_view kList = "SELECT name FROM pragma_database_list";
   Statement statement;
-  if (sqlite3_prepare_v2(Handle(), "SELECT name FROM pragma_database_list", -1, &statement.stmt,
-                         nullptr) != SQLITE_OK) {
-    return false;
-  }
-  while (sqlite3_step(statement.stmt) == SQLITE_ROW) {
+  Check(sqlite3_prepare_v2(Handle(), kList.data(), static_cast<int>(kList.size()), &statement.stmt,
+                           nullptr),
+        {.written = kList});
+  while (Check(sqlite3_step(statement.stmt), {.written = kList}) == SQLITE_ROW) {
     if (Upper(Text(statement.stmt, 0)) == Upper(name)) return true;
   }
   return false;
 }
 
 bool SqliteConnection::HasTable(std::string_view table) const {
+  static constexpr std::string_view kFind =
+      "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE";
   Statement statement;
-  if (sqlite3_prepare_v2(Handle(),
-                         "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 "
-                         "COLLATE NOCASE",
-                         -1, &statement.stmt, nullptr) != SQLITE_OK) {
-    return false;
+  Check(sqlite3_prepare_v2(Handle(), kFind.data(), static_cast<int>(kFind.size()), &statement.stmt,
+                           nullptr),
+        {.written = kFind});
+  Check(sqlite3_bind_text(statement.stmt, 1, table.data(), static_cast<int>(table.size()),
+                          SQLITE_TRANSIENT),
+        {.written = kFind});
+  return Check(sqlite3_step(statement.stmt), {.written = kFind}) == SQLITE_ROW;
+}
+
+const std::string& SqliteConnection::Adapted(std::string_view command_text) {
+  if (const auto it = adapted_.find(std::string(command_text)); it != adapted_.end()) {
+    return it->second;
   }
-  sqlite3_bind_text(statement.stmt, 1, table.data(), static_cast<int>(table.size()),
-                    SQLITE_TRANSIENT);
-  return sqlite3_step(statement.stmt) == SQLITE_ROW;
+  SqlDialectOptions dialect;
+  dialect.is_date_column = [this](std::string_view column) {
+    return date_columns_.count(Upper(column)) != 0;
+  };
+  std::string sql = AdaptTsqlForSqlite(command_text, dialect);
+  // Texts that differ by value only would grow it without end: it starts over.
+  if (adapted_.size() >= kMostAdapted) adapted_.clear();
+  return adapted_.emplace(std::string(command_text), std::move(sql)).first->second;
+}
+
+sqlite3_stmt* SqliteConnection::Prepared(const std::string& sql) const {
+  const auto it = prepared_.find(sql);
+  return it == prepared_.end() ? nullptr : it->second;
+}
+
+void SqliteConnection::KeepPrepared(const std::string& sql, sqlite3_stmt* stmt) {
+  // Texts that differ by value only would grow it without end: it starts over.
+  if (prepared_.size() >= kMostPrepared) ForgetPrepared();
+  prepared_.emplace(sql, stmt);
+}
+
+void SqliteConnection::ForgetPrepared() noexcept {
+  for (auto& [sql, stmt] : prepared_) sqlite3_finalize(stmt);
+  prepared_.clear();
 }
 
 void SqliteConnection::LoadDateColumns() {
+  // The schema may have changed: statements are adapted and prepared afresh.
+  adapted_.clear();
+  ForgetPrepared();
+  static constexpr std::string_view kList = "SELECT name FROM pragma_database_list";
   std::vector<std::string> schemas;
   {
     Statement list;
-    if (sqlite3_prepare_v2(Handle(), "SELECT name FROM pragma_database_list", -1, &list.stmt,
-                           nullptr) != SQLITE_OK) {
-      RaiseText(err::kDatabaseError, kSource, sqlite3_errmsg(db_));
+    Check(sqlite3_prepare_v2(Handle(), kList.data(), static_cast<int>(kList.size()), &list.stmt,
+                             nullptr),
+          {.written = kList});
+    while (Check(sqlite3_step(list.stmt), {.written = kList}) == SQLITE_ROW) {
+      schemas.emplace_back(Text(list.stmt, 0));
     }
-    while (sqlite3_step(list.stmt) == SQLITE_ROW) schemas.emplace_back(Text(list.stmt, 0));
   }
   date_columns_.clear();
   for (const std::string& schema : schemas) {
@@ -328,17 +380,13 @@ void SqliteConnection::LoadDateColumns() {
                             "\".sqlite_master AS m, pragma_table_info(m.name, " + quoted +
                             ") AS p WHERE m.type = 'table'";
     Statement statement;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement.stmt, nullptr) != SQLITE_OK) {
-      RaiseText(err::kDatabaseError, kSource, sqlite3_errmsg(db_));
-    }
-    int rc;
-    while ((rc = sqlite3_step(statement.stmt)) == SQLITE_ROW) {
+    Check(sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement.stmt, nullptr), {.written = sql});
+    while (Check(sqlite3_step(statement.stmt), {.written = sql}) == SQLITE_ROW) {
       const std::string type = Upper(Text(statement.stmt, 1));
       if (type.rfind("DATE", 0) == 0 || type.rfind("SMALLDATETIME", 0) == 0) {
         date_columns_.insert(Upper(Text(statement.stmt, 0)));
       }
     }
-    if (rc != SQLITE_DONE) RaiseText(err::kDatabaseError, kSource, sqlite3_errmsg(db_));
   }
 }
 

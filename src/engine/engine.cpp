@@ -2,8 +2,8 @@
 // recalculation and its parts live in the subsystem folders.
 #include "tarvolin/engine/engine.h"
 
-#include <array>
 #include <cmath>
+#include <optional>
 
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/value_helpers.h"
@@ -75,26 +75,64 @@ void CLSMG_TARVOLIN::Terminate() {
 
 // ---- Rounding, conversion and percentages ----
 
+namespace {
+
+// floor(Decimal(magnitude) * 10^digits + 0.5), the core of RoundN, in 64-bit
+// integers when that is provably the same: the Decimal steps are exact there
+// and the nearest Double of the sum cannot cross an integer. nullopt when the
+// Decimal steps are needed.
+std::optional<double> ScaledHalfUpFloor(const Decimal& magnitude, int32_t digits) {
+  static constexpr uint64_t kPowers[] = {1,
+                                         10,
+                                         100,
+                                         1000,
+                                         10000,
+                                         100000,
+                                         1000000,
+                                         10000000,
+                                         100000000,
+                                         1000000000,
+                                         10000000000,
+                                         100000000000,
+                                         1000000000000,
+                                         10000000000000,
+                                         100000000000000,
+                                         1000000000000000};
+  constexpr uint64_t kExact = uint64_t{1} << 52;  // below it, a whole number plus a half is exact
+  if (digits < 0 || digits > 15 || magnitude.hi() != 0) return std::nullopt;
+  const uint64_t mantissa = (uint64_t{magnitude.mid()} << 32) | magnitude.lo();
+  const int scale = magnitude.scale();
+  if (scale <= digits) {
+    const uint64_t power = kPowers[digits - scale];
+    if (mantissa >= kExact / power) return std::nullopt;
+    return static_cast<double>(mantissa * power);
+  }
+  if (scale - digits > 15) return std::nullopt;
+  const uint64_t divisor = kPowers[scale - digits];
+  if (mantissa >= kExact || mantissa + divisor >= kExact) return std::nullopt;
+  return static_cast<double>((mantissa + divisor / 2) / divisor);
+}
+
+}  // namespace
+
 double CLSMG_TARVOLIN::RoundN(double Number, int32_t NumDigitsAfterDecimal) {
+  static constexpr double kFactors[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   const bool negative = Number < 0;
   const double magnitude = negative ? -Number : Number;
-  const double factor = std::pow(10.0, NumDigitsAfterDecimal);
-  // The usual digit counts' factors, and the half, made once.
-  static const Decimal kHalf = Decimal::Parse("0.5");
-  static const std::array<Decimal, 16> kFactors = [] {
-    std::array<Decimal, 16> factors;
-    for (size_t i = 0; i < factors.size(); ++i) {
-      factors[i] = Decimal::FromDouble(std::pow(10.0, static_cast<double>(i)));
-    }
-    return factors;
-  }();
-  const Decimal decimal_factor =
-      NumDigitsAfterDecimal >= 0 && NumDigitsAfterDecimal < static_cast<int32_t>(kFactors.size())
-          ? kFactors[static_cast<size_t>(NumDigitsAfterDecimal)]
-          : Decimal::FromDouble(factor);
-  // Scaling in Decimal keeps a value that is exactly on a half from moving.
-  const Decimal scaled = Decimal::FromDouble(magnitude) * decimal_factor + kHalf;
-  double result = std::floor(scaled.ToDouble());
+  const bool usual = NumDigitsAfterDecimal >= 0 && NumDigitsAfterDecimal <= 15;
+  const double factor =
+      usual ? kFactors[NumDigitsAfterDecimal] : std::pow(10.0, NumDigitsAfterDecimal);
+  const Decimal decimal_magnitude = Decimal::FromDouble(magnitude);
+  double result;
+  if (const auto fast = ScaledHalfUpFloor(decimal_magnitude, NumDigitsAfterDecimal)) {
+    result = *fast;
+  } else {
+    static const Decimal kHalf = Decimal::Parse("0.5");
+    // Scaling in Decimal keeps a value that is exactly on a half from moving.
+    const Decimal scaled = decimal_magnitude * Decimal::FromDouble(factor) + kHalf;
+    result = std::floor(scaled.ToDouble());
+  }
   if (negative) result = -result;
   result /= factor;
   if (!std::isfinite(result)) Raise(err::kOverflow, kSource);
@@ -146,8 +184,9 @@ bool CLSMG_TARVOLIN::FindValuta(const Variant& CodiceValuta) {
   return WithLabel("FindValuta:", [&] {
     auto document = RequireCc();
     CurrencyCache& cache = document->Currency();
+    // The cached currency is asked for on every row: answered without a text.
+    if (NzStrEquals(CodiceValuta, cache.code)) return true;
     const std::string code = NzStr(CodiceValuta);
-    if (code == NzStr(Variant(cache.code))) return true;
     if (!cache.recordset) GetRecordsetValute();
     const std::string criteria = "CG08_CODICE = '" + SqlQuoted(code) + "'";
     const auto take = [&]() {

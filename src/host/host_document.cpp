@@ -95,9 +95,11 @@ bool HostDocument::NoConversion() {
   if (state_.no_conversion) return *state_.no_conversion;
   const auto header = Get(DocumentTable::kHeader);
   if (!header || header->Bof() || header->Eof()) return true;
+  // Asked several times per body row: no text is made.
   const auto currency = header->TryResolve("DO11_VALUTA_CG08");
-  return !currency || NzStr(header->Get(*currency)) == NzStr(Variant(Company()->currency_code)) ||
-         NzStr(header->Get(*currency)).empty();
+  if (!currency) return true;
+  const Variant& code = header->Get(*currency);
+  return NzStrEquals(code, Company()->currency_code) || NzStrEquals(code, "");
 }
 
 Variant HostDocument::DocumentSetting(std::string_view property) {

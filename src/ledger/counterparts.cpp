@@ -29,13 +29,6 @@ std::shared_ptr<Recordset> Require(CoreDocument& document, DocumentTable table,
   return recordset;
 }
 
-bool IsOneOf(const Decimal& value, std::initializer_list<int32_t> kinds) {
-  for (int32_t kind : kinds) {
-    if (value == Decimal(kind)) return true;
-  }
-  return false;
-}
-
 // The debit/credit side of a counterpart line; Empty when the document is
 // neither a customer's nor a supplier's. Kind 6 documents reverse the side.
 Variant CounterpartSide(const Recordset& header) {
@@ -191,8 +184,8 @@ void CLSMG_TARVOLIN::AggiungiContropartitaDaCorpo(std::shared_ptr<Recordset> Rec
     c.body.Over(RecordsetCorpo);
 
     const Decimal row_type = NzDecimal(row.Get(c.row_type.Of(row)));
-    if (IsOneOf(row_type, {2, 3, 5, 6, 8, 10, 11, 13})) return;
-    if (IsOneOf(row_type, {4, 12, 15, 16, 17})) {
+    if (IsOneOfCodes(row_type, {2, 3, 5, 6, 8, 10, 11, 13})) return;
+    if (IsOneOfCodes(row_type, {4, 12, 15, 16, 17})) {
       document->State().counterpart_row_setting = Variant(int16_t{0});
     }
 

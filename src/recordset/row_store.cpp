@@ -25,6 +25,7 @@ size_t NameHash::operator()(std::string_view name) const noexcept {
 
 bool NameEqual::operator()(std::string_view a, std::string_view b) const noexcept {
   if (a.size() != b.size()) return false;
+  if (a == b) return true;  // callers mostly spell the name as it was defined
   for (size_t i = 0; i < a.size(); ++i) {
     if (Fold(a[i]) != Fold(b[i])) return false;
   }

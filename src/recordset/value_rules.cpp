@@ -267,8 +267,38 @@ uint64_t KeyHash(FieldClass cls, const Variant& value) noexcept {
   }
 }
 
+namespace {
+
+// Whether the value already is what Convert would make of it for the field:
+// the engine mostly writes Decimals into decimal fields and whole numbers
+// into integer fields.
+bool AlreadyConverted(const FieldInfo& field, const Variant& value) {
+  switch (field.type) {
+    case DataType::kCurrency:
+    case DataType::kDecimal:
+    case DataType::kNumeric: {
+      if (value.type() != VarType::kDecimal) return false;
+      int scale = field.numeric_scale;
+      if (scale == 0 && field.type == DataType::kCurrency) scale = 4;
+      return scale == 0 || value.dec().scale() <= scale;
+    }
+    case DataType::kSmallInt:
+      return value.type() == VarType::kInteger;
+    case DataType::kInteger:
+      return value.type() == VarType::kLong;
+    case DataType::kSingle:
+    case DataType::kDouble:
+      return value.type() == VarType::kDouble;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 Variant ConvertForField(const FieldInfo& field, Variant value) {
   if (value.IsNull() || value.IsEmpty() || field.type == DataType::kVariant) return value;
+  if (AlreadyConverted(field, value)) return value;
   Variant converted;
   try {
     converted = Convert(field, value);

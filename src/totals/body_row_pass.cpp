@@ -26,18 +26,11 @@ constexpr int16_t kFieldKindAmount = 2;  // Arrotondamento: amount decimals of t
 
 const Variant kZero(int16_t{0});
 
-bool OneOf(const Decimal& value, std::initializer_list<int32_t> codes) {
-  for (int32_t code : codes) {
-    if (value == Decimal(code)) return true;
-  }
-  return false;
-}
-
 // Row classes by DO30_INDTIPORIGA.
-bool IsGoodsRow(const Decimal& type) { return OneOf(type, {0, 1, 7, 9, 14, 18}); }
+bool IsGoodsRow(const Decimal& type) { return IsOneOfCodes(type, {0, 1, 7, 9, 14, 18}); }
 bool IsSundryExpenseRow(const Decimal& type) { return type == Decimal(4); }
 bool IsDocumentAmountRow(const Decimal& type) {
-  return OneOf(type, {0, 1, 4, 7, 9, 11, 12, 13, 14, 15, 16, 17, 18, 19});
+  return IsOneOfCodes(type, {0, 1, 4, 7, 9, 11, 12, 13, 14, 15, 16, 17, 18, 19});
 }
 
 // The totalizer 1..4 of a row; 0 for any other value.

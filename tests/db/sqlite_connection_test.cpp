@@ -138,5 +138,33 @@ TEST(SqliteConnection, SecondDatabaseFilesAndCounting) {
   std::filesystem::remove_all(dir);
 }
 
+// Statements run again are served prepared: they must still see what another
+// connection changed since, and must not keep the file locked between runs.
+TEST(SqliteConnection, StatementsRunAgainSeeOtherConnectionsChanges) {
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("tarvolin_kept_" +
+                     std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".db");
+  std::filesystem::remove(path);
+  auto reader = SqliteConnection::Open(path.string());
+  reader->ExecuteScript("CREATE TABLE T (A INT); INSERT INTO T VALUES (1);");
+  const auto row_of = [&] { return reader->Execute("SELECT * FROM T WITH (NOLOCK) ORDER BY A"); };
+  EXPECT_EQ(row_of()->FieldCount(), 1);
+
+  auto writer = SqliteConnection::Open(path.string());
+  writer->ExecuteScript("ALTER TABLE T ADD COLUMN B VARCHAR(5); UPDATE T SET B = 'x';");
+  auto rs = row_of();
+  ASSERT_EQ(rs->FieldCount(), 2);
+  EXPECT_EQ(rs->Get("B").str(), "x");
+  // The reader holds no lock once its statement has run: the writer commits.
+  writer->BeginTrans();
+  writer->Execute("INSERT INTO T (A, B) VALUES (2, 'y')");
+  writer->CommitTrans();
+  EXPECT_EQ(row_of()->RecordCount(), 2);
+
+  reader->Close();
+  writer->Close();
+  std::filesystem::remove(path);
+}
+
 }  // namespace
 }  // namespace tarvolin

@@ -57,6 +57,35 @@ TEST(EngineRounding, RoundNHalvesAwayFromZeroExactly) {
   EXPECT_EQ(engine->Arrotondamento(Dec("1.2345"), 7, Variant("USD")).CDbl(), 1);
 }
 
+// RoundN scales in whole numbers when the result is exactly the same and in
+// Decimal otherwise; both sides of each limit must give the hand-worked figure.
+TEST(EngineRounding, RoundNAtTheLimitsOfWholeNumberScaling) {
+  auto engine = UnboundEngine();
+  const struct {
+    double value;
+    int digits;
+    double rounded;
+  } cases[] = {
+      // 15 significant digits first: ...0495 is a tie, 9 is odd, so it goes up.
+      {4503599627370495.0, 0, 4503599627370500.0},
+      {4503599627370.49, 3, 4503599627370.49},  // scaled: just below 2^52
+      {4503599627370.51, 3, 4503599627370.51},  // scaled: past 2^52, a binary tie
+      {4503599627370.5, 0, 4503599627371.0},    // a half exactly, away from zero
+      {-4503599627370.5, 0, -4503599627371.0},
+      {0.123456789012346, 15, 0.123456789012346},  // the most digits kept
+      {1.23456789012345e-10, 12, 1.23e-10},        // 24 decimals cut to 12
+      {1.5e-20, 2, 0},                             // too many decimals to drop at once
+      {999999999999999.0, 2, 999999999999999.0},   // 15 digits times 100 passes 2^52
+      {12345.6789, 2, 12345.68},
+      {0.045, 1, 0.0},
+      {0.05, 1, 0.1},
+      {3.14159, 15, 3.14159},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(engine->RoundN(c.value, c.digits), c.rounded) << c.value << " to " << c.digits;
+  }
+}
+
 class EngineCurrency : public testing_support::EngineBench {};
 
 TEST_F(EngineCurrency, FindValutaCachesInTheDocument) {

@@ -21,8 +21,13 @@
 #include "tarvolin/db/connection.h"
 
 struct pg_conn;
+struct pg_result;
 
 namespace tarvolin {
+
+namespace db_detail {
+struct FailedStatement;
+}  // namespace db_detail
 
 // True for a text naming a PostgreSQL server rather than an SQLite file.
 bool IsPostgresUri(std::string_view text);
@@ -64,6 +69,10 @@ class PostgresConnection : public Connection {
   void LoadDateColumns();
   void RunPlain(const std::string& sql);
   bool Exists(const std::string& sql) const;
+  // Nothing when the server accepted the statement; otherwise its error (or
+  // 3709 when the connection is gone), with the server's message for it.
+  void Check(const pg_result* result, const db_detail::FailedStatement& statement) const;
+  [[noreturn]] void Fail(std::string message, const db_detail::FailedStatement& statement) const;
 
   pg_conn* conn_;
   std::string server_;

@@ -10,13 +10,19 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "tarvolin/db/connection.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace tarvolin {
+
+namespace db_detail {
+struct FailedStatement;
+}  // namespace db_detail
 
 struct SqliteOpenOptions {
   bool create = true;  // create the file when missing
@@ -57,13 +63,25 @@ class SqliteConnection : public Connection {
   sqlite3* Handle() const;
   void LoadDateColumns();
   void RegisterFunctions();
-  [[noreturn]] void RaiseDatabaseError(std::string_view statement, std::string_view ran) const;
+  // The engine runs the same few statements for every document: each text is
+  // adapted once, and each that holds one statement is prepared once and
+  // reset after every use, until the schema may have changed or the
+  // connection closes.
+  const std::string& Adapted(std::string_view command_text);
+  sqlite3_stmt* Prepared(const std::string& sql) const;
+  void KeepPrepared(const std::string& sql, sqlite3_stmt* stmt);
+  void ForgetPrepared() noexcept;
+  // rc when SQLite reports success (OK, ROW, DONE); otherwise the statement's
+  // error, with SQLite's message for it.
+  int Check(int rc, const db_detail::FailedStatement& statement) const;
   void RunPlain(const std::string& sql);
 
   sqlite3* db_;
   std::string path_;
   int transaction_level_ = 0;
-  std::unordered_set<std::string> date_columns_;  // upper case
+  std::unordered_set<std::string> date_columns_;             // upper case
+  std::unordered_map<std::string, std::string> adapted_;     // SQLite text by T-SQL text
+  std::unordered_map<std::string, sqlite3_stmt*> prepared_;  // by SQLite text
 };
 
 }  // namespace tarvolin

@@ -1,6 +1,7 @@
 // Null-safe reading of field values, used everywhere in the engine.
 #pragma once
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 
@@ -13,12 +14,17 @@ namespace tarvolin {
 // value not passed, Null, Empty or blanks only.
 std::string NzStr(const std::optional<Variant>& Valore = std::nullopt);
 std::string NzStr(const Variant& Valore);
+// NzStr(Valore) == NzStr(Variant(text)), without making either text.
+bool NzStrEquals(const Variant& Valore, std::string_view text);
 
 // The value as a Decimal; the Integer 0 for Null, Empty or blanks. A value
 // that does not convert raises the conversion error.
 Variant NzDec(const Variant& Valore);
 // The same as a Decimal (the Integer 0 as Decimal 0), for arithmetic.
 Decimal NzDecimal(const Variant& Valore);
+
+// Whether the value is one of the whole-number codes (a row type, a kind).
+bool IsOneOfCodes(const Decimal& value, std::initializer_list<int32_t> codes);
 
 // Writes value into the current row's field only when it differs from what
 // the field holds, both read through NzDec; returns whether it wrote.
