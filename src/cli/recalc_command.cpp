@@ -31,8 +31,7 @@ void Recalculate(const RecalcOptions& options, std::ostream& out, std::ostream& 
     err << "tarvolin: warning: " << warning << "\n";
   }
 
-  auto engine =
-      std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
+  auto engine = CreateEngine([] { return std::make_shared<HostCalculationHelper>(); });
   // Set and called through the interface, as a host holding the engine object does.
   ICLSMG_TARVOLIN& api = *engine;
   api.set_cc(file.document);

@@ -7,10 +7,10 @@
 // failure code of the calculator is shown to the user, not raised.
 #include <string>
 
+#include "engine/engine_object.h"
 #include "engine/failure_message.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/commissions/commission_calculator.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {

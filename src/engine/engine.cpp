@@ -1,6 +1,6 @@
 // The engine object: lifecycle, properties and the shared helpers. The
 // recalculation and its parts live in the subsystem folders.
-#include "tarvolin/engine/engine.h"
+#include "engine/engine_object.h"
 
 #include <array>
 #include <cmath>
@@ -19,6 +19,10 @@ CLSMG_TARVOLIN::CLSMG_TARVOLIN(CalculationHelperFactory helper_factory)
     : helper_factory_(std::move(helper_factory)) {}
 
 CLSMG_TARVOLIN::~CLSMG_TARVOLIN() = default;
+
+std::shared_ptr<ICLSMG_TARVOLIN> CreateEngine(CalculationHelperFactory helper_factory) {
+  return std::make_shared<CLSMG_TARVOLIN>(std::move(helper_factory));
+}
 
 std::shared_ptr<CoreDocument> CLSMG_TARVOLIN::RequireCc() const {
   if (!cc_) Raise(err::kObjectNotSet, kSource, "cc is not set");

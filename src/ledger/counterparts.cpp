@@ -10,8 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "ustax/usa74_fields.h"
 

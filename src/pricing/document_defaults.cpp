@@ -3,9 +3,9 @@
 // recovers prices.
 #include <string>
 
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/db/connection.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {

@@ -2,8 +2,8 @@
 // units, plain or including the row's rate: turned into the price the row
 // keeps (net, or gross when the document keeps gross prices) and handed to the
 // related-unit change of that unit, which recomputes the other two.
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {

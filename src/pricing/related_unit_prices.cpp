@@ -5,9 +5,9 @@
 //
 // Every statement runs under the document's error service: retry repeats the
 // statement that failed, ignore goes on with the next, anything else leaves.
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/automation/text.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {

@@ -1,7 +1,7 @@
 // One installment row of the payment schedule, filled from its arguments and
 // from the document's header and totals.
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {

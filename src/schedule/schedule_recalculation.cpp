@@ -6,11 +6,11 @@
 #include <array>
 #include <string_view>
 
+#include "engine/engine_object.h"
 #include "engine/failure_message.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/automation/text.h"
 #include "tarvolin/db/connection.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "tarvolin/schedule/payment_terms.h"
 

@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "totals/accumulators.h"
 

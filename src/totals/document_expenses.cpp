@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "totals/accumulators.h"
 

@@ -5,8 +5,8 @@
 #include <array>
 #include <string_view>
 
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 
 namespace tarvolin {
 namespace {
