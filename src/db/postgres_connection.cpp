@@ -82,7 +82,7 @@ std::string ServerOf(PGconn* conn) {
 }
 
 // The declared type a result column has, in the schema's spellings.
-FieldInfo FieldOf(const PGresult* res, int column, std::string name) {
+FieldInfo FieldOf(const PGresult* res, int column, const std::string& name) {
   const Oid type = PQftype(res, column);
   const int mod = PQfmod(res, column);
   std::string declared;
@@ -218,6 +218,64 @@ std::shared_ptr<Recordset> ToRecordset(const PGresult* res) {
   return recordset;
 }
 
+// What the server answered to the statements of one command text: the first
+// rows returned, the last count of rows changed, the first failure.
+struct StatementResults {
+  std::shared_ptr<Recordset> rows;
+  int32_t affected = -1;
+  std::string failure;
+  std::string sqlstate;
+  bool schema_changed = false;
+};
+
+StatementResults CollectResults(PGconn* conn) {
+  StatementResults out;
+  for (PGresult* next; (next = PQgetResult(conn)) != nullptr;) {
+    Result part(next);
+    switch (PQresultStatus(part.res)) {
+      case PGRES_TUPLES_OK:
+        if (!out.rows && out.failure.empty()) out.rows = ToRecordset(part.res);
+        break;
+      case PGRES_COMMAND_OK: {
+        const std::string_view tag = PQcmdStatus(part.res);
+        out.schema_changed = out.schema_changed || tag.rfind("CREATE", 0) == 0 ||
+                             tag.rfind("ALTER", 0) == 0 || tag.rfind("DROP", 0) == 0;
+        const char* count = PQcmdTuples(part.res);
+        if (count != nullptr && *count != '\0') out.affected = std::atoi(count);
+        break;
+      }
+      case PGRES_EMPTY_QUERY:
+        break;
+      default:
+        if (out.failure.empty()) {
+          out.failure = FirstLine(PQresultErrorMessage(part.res));
+          const char* state = PQresultErrorField(part.res, PG_DIAG_SQLSTATE);
+          out.sqlstate = state == nullptr ? "" : state;
+        }
+        break;
+    }
+  }
+  return out;
+}
+
+// The server's failure as our database error, with the statement as written,
+// as run, and its SQLSTATE.
+[[noreturn]] void RaiseStatementError(std::string_view command_text, const std::string& sql,
+                                      const StatementResults& results) {
+  const std::string table = SqlTableOf(command_text);
+  std::string description = results.failure;
+  // The server names tables in lower case: the engine's name is added.
+  if (!table.empty() && description.find(table) == std::string::npos) {
+    description += " (statement on " + table + ")";
+  }
+  std::string context = "statement: ";
+  context += command_text;
+  if (sql != command_text) context += "\nrun as: " + sql;
+  if (!results.sqlstate.empty()) context += "\nsqlstate: " + results.sqlstate;
+  throw Error(err::kDatabaseError, std::string(kSource), std::move(description))
+      .WithContext(std::move(context));
+}
+
 void IgnoreNotice(void*, const char*) {}
 
 }  // namespace
@@ -314,60 +372,20 @@ std::shared_ptr<Recordset> PostgresConnection::Execute(std::string_view command_
               "lost the connection to PostgreSQL server " + server_ + ": " +
                   FirstLine(PQerrorMessage(conn)));
   }
-  std::shared_ptr<Recordset> result;
-  int32_t affected = -1;
-  std::string failure;
-  std::string sqlstate;
-  bool schema_changed = false;
-  for (PGresult* next; (next = PQgetResult(conn)) != nullptr;) {
-    Result part(next);
-    switch (PQresultStatus(part.res)) {
-      case PGRES_TUPLES_OK:
-        if (!result && failure.empty()) result = ToRecordset(part.res);
-        break;
-      case PGRES_COMMAND_OK: {
-        const std::string_view tag = PQcmdStatus(part.res);
-        schema_changed = schema_changed || tag.rfind("CREATE", 0) == 0 ||
-                         tag.rfind("ALTER", 0) == 0 || tag.rfind("DROP", 0) == 0;
-        const char* count = PQcmdTuples(part.res);
-        if (count != nullptr && *count != '\0') affected = std::atoi(count);
-        break;
-      }
-      case PGRES_EMPTY_QUERY:
-        break;
-      default:
-        if (failure.empty()) {
-          failure = FirstLine(PQresultErrorMessage(part.res));
-          const char* state = PQresultErrorField(part.res, PG_DIAG_SQLSTATE);
-          sqlstate = state == nullptr ? "" : state;
-        }
-        break;
-    }
-  }
-  if (!failure.empty()) {
+  StatementResults results = CollectResults(conn);
+  if (!results.failure.empty()) {
     if (PQstatus(conn) == CONNECTION_BAD) {
       transaction_level_ = 0;  // the server rolled the transaction back
       RaiseText(err::kConnectionUnusable, kSource,
-                "lost the connection to PostgreSQL server " + server_ + ": " + failure);
+                "lost the connection to PostgreSQL server " + server_ + ": " + results.failure);
     }
     if (guarded) RunPlain("ROLLBACK TO SAVEPOINT tv_statement; RELEASE SAVEPOINT tv_statement");
-    const std::string table = SqlTableOf(command_text);
-    std::string description = failure;
-    // The server names tables in lower case: the engine's name is added.
-    if (!table.empty() && description.find(table) == std::string::npos) {
-      description += " (statement on " + table + ")";
-    }
-    std::string context = "statement: ";
-    context += command_text;
-    if (sql != command_text) context += "\nrun as: " + sql;
-    if (!sqlstate.empty()) context += "\nsqlstate: " + sqlstate;
-    throw Error(err::kDatabaseError, std::string(kSource), std::move(description))
-        .WithContext(std::move(context));
+    RaiseStatementError(command_text, sql, results);
   }
-  if (schema_changed) LoadDateColumns();
-  if (records_affected != nullptr) *records_affected = affected;
-  if (!result) result = Recordset::Create();  // closed: the statement returned no rows
-  return result;
+  if (results.schema_changed) LoadDateColumns();
+  if (records_affected != nullptr) *records_affected = results.affected;
+  // Closed when the statement returned no rows.
+  return results.rows ? results.rows : Recordset::Create();
 }
 
 int PostgresConnection::BeginTrans() {

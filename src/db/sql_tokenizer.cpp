@@ -1,6 +1,7 @@
 #include "db/sql_tokenizer.h"
 
 #include "tarvolin/automation/error.h"
+#include "tarvolin/automation/text.h"
 
 namespace tarvolin {
 namespace {
@@ -177,28 +178,15 @@ std::string SqlStringValue(const SqlToken& token) {
   return Unescape(t.substr(1, t.size() - 2), '\'');
 }
 
-bool SqlEqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 std::string SqlTableOf(std::string_view statement) {
   try {
     bool next_is_table = false;
     for (const SqlToken& token : TokenizeTsql(statement)) {
       if (!IsSignificant(token)) continue;
       if (next_is_table && IsName(token)) return SqlNameOf(token);
-      next_is_table =
-          token.kind == SqlTokenKind::kWord &&
-          (SqlEqualsIgnoreCase(token.text, "FROM") || SqlEqualsIgnoreCase(token.text, "INTO") ||
-           SqlEqualsIgnoreCase(token.text, "UPDATE") || SqlEqualsIgnoreCase(token.text, "TABLE"));
+      next_is_table = token.kind == SqlTokenKind::kWord &&
+                      (EqualsNoCase(token.text, "FROM") || EqualsNoCase(token.text, "INTO") ||
+                       EqualsNoCase(token.text, "UPDATE") || EqualsNoCase(token.text, "TABLE"));
     }
   } catch (const Error&) {
   }

@@ -181,6 +181,8 @@ LedgerCursors& CLSMG_TARVOLIN::Cursors() {
   return *ledger_cursors_;
 }
 
+// Being reworked for speed; to be split into named steps.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity,readability-function-size)
 void CLSMG_TARVOLIN::AggiungiContropartitaDaCorpo(std::shared_ptr<Recordset> RecordsetCorpo) {
   WithLabel("AggiungiContropartitaDaCorpo:", [&] {
     if (!RecordsetCorpo) Raise(err::kObjectNotSet, kSource, "RecordsetCorpo is not set");

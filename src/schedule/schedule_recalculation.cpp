@@ -8,6 +8,7 @@
 
 #include "engine/engine_object.h"
 #include "engine/failure_message.h"
+#include "recordset/value_rules.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/automation/text.h"
 #include "tarvolin/db/connection.h"
@@ -18,7 +19,6 @@ namespace tarvolin {
 namespace {
 
 constexpr char kProcedure[] = "RicalcolaScadenze";
-constexpr int32_t kInformationStyle = 64;
 
 constexpr FailureText kFailures[] = {
     {1, "MANCANO I PARAMETRI PER LA CONNESSIONE", 67599},
@@ -51,23 +51,21 @@ constexpr std::array<std::string_view, 11> kFieldsThatDoNotCount = {"DO79_INDTIP
                                                                     "DO79_ACCONTO"};
 
 bool IsNumericType(DataType type) {
-  switch (static_cast<int>(type)) {
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 14:
-    case 16:
-    case 17:
-    case 18:
-    case 19:
-    case 20:
-    case 21:
-    case 131:
+  switch (type) {
+    case DataType::kSmallInt:
+    case DataType::kInteger:
+    case DataType::kSingle:
+    case DataType::kDouble:
+    case DataType::kCurrency:
+    case DataType::kDecimal:
+    case DataType::kTinyInt:
+    case DataType::kBigInt:
+    case DataType::kNumeric:
       return true;
     default:
-      return false;
+      // The unsigned integer types (17-19, 21) have no name of ours: no
+      // recordset here makes them, a database schema might.
+      return static_cast<int>(type) >= 17 && static_cast<int>(type) <= 21;
   }
 }
 
@@ -480,7 +478,7 @@ class ScheduleRebuild {
   void TellCalculatorFailure(int32_t result) {
     document_.Dialogue().MessageBox(FailureMessage(engine_, "Errore nel calcolo delle scadenze",
                                                    67598, kFailures, kGenericFailure, result),
-                                    kProcedure, kInformationStyle);
+                                    kProcedure, DialogueServices::kInformationStyle);
   }
 
   // One AddScadenza call with its arguments: one statement.

