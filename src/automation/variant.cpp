@@ -59,9 +59,9 @@ std::string FormatDouble(double value) {
     return out + exp_text;
   }
   if (exponent < 0) {
-    return out + "0." + std::string(static_cast<size_t>(-exponent) - 1, '0') + digits;
+    return out + "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
   }
-  const auto int_digits = static_cast<size_t>(exponent + 1);
+  const auto int_digits = static_cast<size_t>(exponent) + 1;
   if (digits.size() <= int_digits) {
     return out + digits + std::string(int_digits - digits.size(), '0');
   }

@@ -127,7 +127,7 @@ FieldInfo FieldOf(const PGresult* res, int column, const std::string& name) {
     default:
       break;
   }
-  return FieldFromDeclaredType(std::move(name), declared);
+  return FieldFromDeclaredType(name, declared);
 }
 
 Variant IntegerValue(int64_t value) {
@@ -202,7 +202,7 @@ std::shared_ptr<Recordset> ToRecordset(const PGresult* res) {
     std::string name = ColumnName(PQfname(res, i));
     const auto clash = [&](const FieldInfo& f) { return Upper(f.name) == Upper(name); };
     if (std::any_of(fields.begin(), fields.end(), clash)) name += "#" + std::to_string(i + 1);
-    fields.push_back(FieldOf(res, i, std::move(name)));
+    fields.push_back(FieldOf(res, i, name));
     recordset->AppendField(fields.back());
   }
   recordset->Open();

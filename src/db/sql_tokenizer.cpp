@@ -34,15 +34,18 @@ class Lexer {
  private:
   char At(size_t i) const { return i < sql_.size() ? sql_[i] : '\0'; }
 
+  // The characters from pos_ on that `in` takes.
+  template <class In>
+  SqlTokenKind Run(In in, SqlTokenKind kind) {
+    while (pos_ < sql_.size() && in(sql_[pos_])) ++pos_;
+    return kind;
+  }
+
   SqlTokenKind Next() {
     const char c = sql_[pos_];
-    if (IsSpace(c)) {
-      while (pos_ < sql_.size() && IsSpace(sql_[pos_])) ++pos_;
-      return SqlTokenKind::kSpace;
-    }
+    if (IsSpace(c)) return Run(IsSpace, SqlTokenKind::kSpace);
     if (c == '-' && At(pos_ + 1) == '-') {
-      while (pos_ < sql_.size() && sql_[pos_] != '\r' && sql_[pos_] != '\n') ++pos_;
-      return SqlTokenKind::kComment;
+      return Run([](char x) { return x != '\r' && x != '\n'; }, SqlTokenKind::kComment);
     }
     if (c == '/' && At(pos_ + 1) == '*') return BlockComment();
     if (c == '\'') return Quoted('\'', SqlTokenKind::kString, "string literal");
@@ -53,10 +56,12 @@ class Lexer {
     if (c == '[') return Quoted(']', SqlTokenKind::kBracketed, "bracketed name");
     if (c == '"') return Quoted('"', SqlTokenKind::kQuotedName, "quoted name");
     if (IsDigit(c)) return Number();
-    if (IsWordStart(c)) {
-      while (pos_ < sql_.size() && IsWordPart(sql_[pos_])) ++pos_;
-      return SqlTokenKind::kWord;
-    }
+    if (IsWordStart(c)) return Run(IsWordPart, SqlTokenKind::kWord);
+    return Symbol(c);
+  }
+
+  // One character, or a two-character operator (<=, <>, >=, !=, !<, !>).
+  SqlTokenKind Symbol(char c) {
     const char d = At(pos_ + 1);
     const bool pair = (c == '<' && (d == '=' || d == '>')) || (c == '>' && d == '=') ||
                       (c == '!' && (d == '=' || d == '<' || d == '>'));

@@ -237,32 +237,7 @@ class ScheduleRebuild {
         !run_([&] { row_agents = SortedClone(recordsets_.Get(DocumentTable::kAgents)); })) {
       return false;
     }
-    if (header_flag && row_flag) {
-      bool flagged = false;
-      if (!run_([&] {
-            Use(header_agents, "no header agents").SetFilter("DO29_FLGAGERIFER = 1");
-            flagged = header_agents->RecordCount() > 0;
-          })) {
-        return false;
-      }
-      if (flagged) {
-        if (!run_([&] {
-              const Variant reference = NzDec(header_agents->Get("DO29_IDAGENTE_MG17"));
-              Use(row_agents, "no row agents")
-                  .SetFilter("DO21_IDAGENTE_MG17 = " + reference.CStr());
-              if (row_agents->RecordCount() > 0) agent = reference;
-            })) {
-          return false;
-        }
-      } else if (!run_.Each([&] { Use(header_agents, "no header agents").ClearFilter(); },
-                            [&] {
-                              if (header_agents->RecordCount() == 1) {
-                                agent = NzDec(header_agents->Get("DO29_IDAGENTE_MG17"));
-                              }
-                            })) {
-        return false;
-      }
-    }
+    if (header_flag && row_flag && !AgentOfBoth(header_agents, row_agents, agent)) return false;
     const auto first_of = [&](const std::shared_ptr<Recordset>& agents, const char* field) {
       return run_([&] {
         if (Use(agents, "no agents").RecordCount() == 0) return;
@@ -277,6 +252,32 @@ class ScheduleRebuild {
     }
     args_.CodiceAgente = NzDecimal(agent) > Decimal(0) ? agent.CStr() : "";
     return true;
+  }
+
+  // With agents on both the header and the rows: the header agent flagged
+  // as the reference when the rows have it too, else the only header agent.
+  bool AgentOfBoth(const std::shared_ptr<Recordset>& header_agents,
+                   const std::shared_ptr<Recordset>& row_agents, Variant& agent) {
+    bool flagged = false;
+    if (!run_([&] {
+          Use(header_agents, "no header agents").SetFilter("DO29_FLGAGERIFER = 1");
+          flagged = header_agents->RecordCount() > 0;
+        })) {
+      return false;
+    }
+    if (flagged) {
+      return run_([&] {
+        const Variant reference = NzDec(header_agents->Get("DO29_IDAGENTE_MG17"));
+        Use(row_agents, "no row agents").SetFilter("DO21_IDAGENTE_MG17 = " + reference.CStr());
+        if (row_agents->RecordCount() > 0) agent = reference;
+      });
+    }
+    return run_.Each([&] { Use(header_agents, "no header agents").ClearFilter(); },
+                     [&] {
+                       if (header_agents->RecordCount() == 1) {
+                         agent = NzDec(header_agents->Get("DO29_IDAGENTE_MG17"));
+                       }
+                     });
   }
 
   // The old installments go; the new ones are added through this clone.
