@@ -234,8 +234,7 @@ void Recalculate(benchmark::State& state, const std::shared_ptr<Connection>& dat
   heap::Start();
   auto document = Invoice(rows);
   auto connection = std::make_shared<CountingConnection>(database);
-  auto engine =
-      std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
+  auto engine = CreateEngine([] { return std::make_shared<HostCalculationHelper>(); });
   ICLSMG_TARVOLIN& api = *engine;
   api.set_cc(document);
   api.set_ADOConnection(connection);
@@ -288,8 +287,7 @@ void BM_RegisterPostgres(benchmark::State& state) {
   }
   const std::string numreg = "20260091" + std::to_string(10 + state.thread_index());
   auto connection = OpenCompanyDatabase(std::getenv("TARVOLIN_BENCH_POSTGRES"));
-  auto engine =
-      std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
+  auto engine = CreateEngine([] { return std::make_shared<HostCalculationHelper>(); });
   ICLSMG_TARVOLIN& api = *engine;
   api.set_cc(Invoice(20, numreg.c_str()));
   api.set_ADOConnection(connection);

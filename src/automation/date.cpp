@@ -64,52 +64,62 @@ Date Date::FromYmd(int year, int month, int day, int hour, int minute, int secon
                         : static_cast<double>(days) - fraction};
 }
 
-std::optional<Date> Date::Parse(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  size_t pos = 0;
-  int y = 0, m = 0, d = 0, hh = 0, mm = 0, ss = 0;
+namespace {
+
+// The day part: YYYYMMDD, YYYY-M-D (ISO) or M/D/YYYY (US).
+bool ReadDay(std::string_view text, size_t& pos, int& y, int& m, int& d) {
   if (text.size() == 8 && text.find_first_not_of("0123456789") == std::string_view::npos) {
     y = std::stoi(std::string(text.substr(0, 4)));
     m = std::stoi(std::string(text.substr(4, 2)));
     d = std::stoi(std::string(text.substr(6, 2)));
     pos = 8;
+    return true;
+  }
+  int a = 0, b = 0, c = 0;
+  if (!ReadNumber(text, pos, 1, 4, a) || pos >= text.size()) return false;
+  const char sep = text[pos];
+  if (sep != '-' && sep != '/') return false;
+  ++pos;
+  if (!ReadNumber(text, pos, 1, 2, b) || pos >= text.size() || text[pos] != sep) return false;
+  ++pos;
+  if (!ReadNumber(text, pos, 1, 4, c)) return false;
+  if (sep == '-') {
+    y = a, m = b, d = c;  // ISO
   } else {
-    int a = 0, b = 0, c = 0;
-    if (!ReadNumber(text, pos, 1, 4, a) || pos >= text.size()) return std::nullopt;
-    const char sep = text[pos];
-    if (sep != '-' && sep != '/') return std::nullopt;
-    ++pos;
-    if (!ReadNumber(text, pos, 1, 2, b) || pos >= text.size() || text[pos] != sep) {
-      return std::nullopt;
-    }
-    ++pos;
-    if (!ReadNumber(text, pos, 1, 4, c)) return std::nullopt;
-    if (sep == '-') {
-      y = a, m = b, d = c;  // ISO
-    } else {
-      m = a, d = b, y = c;  // US M/D/YYYY
-    }
+    m = a, d = b, y = c;  // US M/D/YYYY
   }
-  if (pos < text.size()) {
-    if (text[pos] != ' ' && text[pos] != 'T') return std::nullopt;
+  return true;
+}
+
+// The time after the day, from its separator (blank or T) to the end:
+// H:MM, H:MM:SS or H:MM:SS.fff.
+bool ReadTime(std::string_view text, size_t& pos, int& hh, int& mm, int& ss) {
+  if (text[pos] != ' ' && text[pos] != 'T') return false;
+  ++pos;
+  if (!ReadNumber(text, pos, 1, 2, hh) || pos >= text.size() || text[pos] != ':') return false;
+  ++pos;
+  if (!ReadNumber(text, pos, 2, 2, mm)) return false;
+  if (pos < text.size() && text[pos] == ':') {
     ++pos;
-    if (!ReadNumber(text, pos, 1, 2, hh) || pos >= text.size() || text[pos] != ':') {
-      return std::nullopt;
-    }
-    ++pos;
-    if (!ReadNumber(text, pos, 2, 2, mm)) return std::nullopt;
-    if (pos < text.size() && text[pos] == ':') {
+    if (!ReadNumber(text, pos, 2, 2, ss)) return false;
+    // Fractions of a second, as databases print them, are dropped.
+    if (pos < text.size() && text[pos] == '.') {
       ++pos;
-      if (!ReadNumber(text, pos, 2, 2, ss)) return std::nullopt;
-      // Fractions of a second, as databases print them, are dropped.
-      if (pos < text.size() && text[pos] == '.') {
-        ++pos;
-        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') ++pos;
-      }
+      while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') ++pos;
     }
-    if (pos != text.size() || hh > 23 || mm > 59 || ss > 59) return std::nullopt;
   }
+  return pos == text.size() && hh <= 23 && mm <= 59 && ss <= 59;
+}
+
+}  // namespace
+
+std::optional<Date> Date::Parse(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  size_t pos = 0;
+  int y = 0, m = 0, d = 0, hh = 0, mm = 0, ss = 0;
+  if (!ReadDay(text, pos, y, m, d)) return std::nullopt;
+  if (pos < text.size() && !ReadTime(text, pos, hh, mm, ss)) return std::nullopt;
   if (!ValidYmd(y, m, d)) return std::nullopt;
   return FromYmd(y, m, d, hh, mm, ss);
 }

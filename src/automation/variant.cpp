@@ -61,7 +61,7 @@ std::string FormatDouble(double value) {
   if (exponent < 0) {
     return out + "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
   }
-  const auto int_digits = static_cast<size_t>(exponent + 1);
+  const auto int_digits = static_cast<size_t>(exponent) + 1;
   if (digits.size() <= int_digits) {
     return out + digits + std::string(int_digits - digits.size(), '0');
   }

@@ -172,7 +172,7 @@ class Worker {
     if (written) written->Commit();
   }
 
-  std::shared_ptr<CLSMG_TARVOLIN> TracedEngine() {
+  std::shared_ptr<ICLSMG_TARVOLIN> TracedEngine() {
     auto engine = NewEngine();
     engine->set_trace(&zero_tax_);
     return engine;
@@ -180,7 +180,7 @@ class Worker {
 
   std::shared_ptr<Connection> connection_;
   ZeroTaxWarnings zero_tax_;  // rows that bear no tax, taken per document
-  std::shared_ptr<CLSMG_TARVOLIN> engine_ = TracedEngine();
+  std::shared_ptr<ICLSMG_TARVOLIN> engine_ = TracedEngine();
   const RecalcOptions& options_;
   std::string connection_string_;
   std::mutex* registration_turn_;

@@ -133,8 +133,7 @@ void RunCall(const CallOptions& options, std::ostream& out, std::ostream& warnin
     WriteStandardOutput(out, listed.str());
     return;
   }
-  auto engine =
-      std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
+  auto engine = CreateEngine([] { return std::make_shared<HostCalculationHelper>(); });
   std::optional<DocumentFile> file;
   if (!options.document.empty()) {
     file = ReadDocumentFile(options.document);

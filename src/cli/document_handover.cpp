@@ -4,8 +4,8 @@
 
 namespace tarvolin::cli {
 
-std::shared_ptr<CLSMG_TARVOLIN> NewEngine() {
-  return std::make_shared<CLSMG_TARVOLIN>([] { return std::make_shared<HostCalculationHelper>(); });
+std::shared_ptr<ICLSMG_TARVOLIN> NewEngine() {
+  return CreateEngine([] { return std::make_shared<HostCalculationHelper>(); });
 }
 
 void HandOver(ICLSMG_TARVOLIN& api, const DocumentFile& file,

@@ -13,7 +13,7 @@
 namespace tarvolin::cli {
 
 // A new engine object with the host's calculation helper.
-std::shared_ptr<CLSMG_TARVOLIN> NewEngine();
+std::shared_ptr<ICLSMG_TARVOLIN> NewEngine();
 
 // Sets cc, ADOConnection, ActiveInterface and ADOConnectionString, through the
 // interface, as a host holding the engine object does. What the engine caches

@@ -7,10 +7,10 @@
 // failure code of the calculator is shown to the user, not raised.
 #include <string>
 
+#include "engine/engine_object.h"
 #include "engine/failure_message.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/commissions/commission_calculator.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {
@@ -19,7 +19,6 @@ namespace {
 using R = CommissionRecordset;
 
 const Variant kZero(int16_t{0});
-constexpr int32_t kInformationStyle = 64;
 
 constexpr FailureText kFailures[] = {
     {1, "VALIDAZIONE DATI", 59755},
@@ -141,7 +140,7 @@ class CalculatorRun {
     return guard([&] {
       document_.Dialogue().MessageBox(
           FailureMessage(engine_, first_line, 67597, kFailures, kGenericFailure, result),
-          procedure_, kInformationStyle);
+          procedure_, DialogueServices::kInformationStyle);
     });
   }
 
@@ -158,6 +157,39 @@ class CalculatorRun {
   const char* procedure_;
 };
 
+// Made once and kept by the document; later runs reuse it as it is.
+bool HoldCalculator(CalculatorRun& run, CoreDocument& document,
+                    const std::shared_ptr<Connection>& connection) {
+  ErrorGuard& guard = run.guard;
+  CommissionSupport& support = document.Commissions();
+  if (!guard([&] { run.held = support.Switches().calculator; })) return false;
+  if (run.held) return true;
+  if (!guard([&] { run.held = MakeCommissionCalculator(); })) return false;
+  if (!guard([&] { support.Switches().calculator = run.held; })) return false;
+  if (!guard([&] { run.Calculator().set_ADOConnection(connection); })) return false;
+  if (!guard([&] { run.Calculator().set_ClsDittaCorrente(document.Company()); })) return false;
+  return guard([&] { run.Calculator().set_ClsLeggoPre(support.Preferences()); });
+}
+
+// The row agents are brought up to date first when the services ask for it,
+// with the services' Boolean off meanwhile.
+bool RefreshRowAgentsWhenAsked(ErrorGuard& guard, CommissionSupport& support) {
+  CommissionSwitches* switches = nullptr;
+  if (!guard([&] { switches = &support.Switches(); })) return false;
+  if (switches == nullptr || !switches->refresh_option) return true;
+  const bool remembered = switches->refresh_boolean;
+  if (remembered) switches->refresh_boolean = false;
+  bool needed = false;
+  if (!guard([&] { needed = support.RefreshNeeded(); })) return false;
+  if (needed) {
+    switches->refreshing = true;
+    if (!guard([&] { support.RefreshRowAgents(true, true); })) return false;
+    switches->refreshing = false;
+  }
+  switches->refresh_boolean = remembered;
+  return true;
+}
+
 }  // namespace
 
 void CLSMG_TARVOLIN::ImpostaProvvigioni(const std::optional<Variant>& BookmarkRiga) {
@@ -168,35 +200,12 @@ void CLSMG_TARVOLIN::ImpostaProvvigioni(const std::optional<Variant>& BookmarkRi
   if (!run.Start()) return;
   CommissionSupport& support = document->Commissions();
 
-  // Made once and kept by the document; later runs reuse it as it is.
-  if (!guard([&] { run.held = support.Switches().calculator; })) return;
-  if (!run.held) {
-    if (!guard([&] { run.held = MakeCommissionCalculator(); })) return;
-    if (!guard([&] { support.Switches().calculator = run.held; })) return;
-    if (!guard([&] { run.Calculator().set_ADOConnection(connection_); })) return;
-    if (!guard([&] { run.Calculator().set_ClsDittaCorrente(document->Company()); })) return;
-    if (!guard([&] { run.Calculator().set_ClsLeggoPre(support.Preferences()); })) return;
-  }
+  if (!HoldCalculator(run, *document, connection_)) return;
   if (!run.Give(R::Recordset_DO11_DOCTESTATA, DocumentTable::kHeader)) return;
   if (!run.Give(R::Recordset_DO13_DOCTOTALI, DocumentTable::kTotals)) return;
   if (!run.Give(R::Recordset_DO29_DOCTESAGENTI, DocumentTable::kHeaderAgents)) return;
 
-  // The row agents are brought up to date first when the services ask for it,
-  // with the services' Boolean off meanwhile.
-  CommissionSwitches* switches = nullptr;
-  if (!guard([&] { switches = &support.Switches(); })) return;
-  if (switches != nullptr && switches->refresh_option) {
-    const bool remembered = switches->refresh_boolean;
-    if (remembered) switches->refresh_boolean = false;
-    bool needed = false;
-    if (!guard([&] { needed = support.RefreshNeeded(); })) return;
-    if (needed) {
-      switches->refreshing = true;
-      if (!guard([&] { support.RefreshRowAgents(true, true); })) return;
-      switches->refreshing = false;
-    }
-    switches->refresh_boolean = remembered;
-  }
+  if (!RefreshRowAgentsWhenAsked(guard, support)) return;
 
   if (!run.Give(R::Recordset_DO30_DOCCORPO, DocumentTable::kBody)) return;
   if (!run.Give(R::Recordset_DO32_DOCCORPOPROV, DocumentTable::kCommissionRows)) return;

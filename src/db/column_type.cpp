@@ -19,24 +19,11 @@ int ToInt(std::string_view text) {
 
 }  // namespace
 
-FieldInfo FieldFromDeclaredType(std::string_view name, std::string_view declared_type,
-                                bool nullable) {
-  FieldInfo info;
-  info.name = std::string(name);
-  if (nullable) info.attributes = field_attr::kIsNullable | field_attr::kMayBeNull;
-  const std::string type = Upper(declared_type);
-  const size_t open = type.find('(');
-  std::string base = type.substr(0, open);
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  int first = 0, second = 0;
-  if (open != std::string::npos) {
-    const size_t close = type.find(')', open);
-    const std::string_view args = std::string_view(type).substr(
-        open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
-    const size_t comma = args.find(',');
-    first = ToInt(args.substr(0, comma));
-    if (comma != std::string_view::npos) second = ToInt(args.substr(comma + 1));
-  }
+namespace {
+
+// The type a declared base type names, with its size, precision and scale
+// from the numbers in parentheses (first, second); kVariant for any other.
+void SetType(FieldInfo& info, const std::string& base, int first, int second) {
   if (base == "SMALLINT" || base == "TINYINT") {
     info.type = DataType::kSmallInt;
   } else if (base == "INT" || base == "INTEGER") {
@@ -69,6 +56,29 @@ FieldInfo FieldFromDeclaredType(std::string_view name, std::string_view declared
   } else {
     info.type = DataType::kVariant;
   }
+}
+
+}  // namespace
+
+FieldInfo FieldFromDeclaredType(std::string_view name, std::string_view declared_type,
+                                bool nullable) {
+  FieldInfo info;
+  info.name = std::string(name);
+  if (nullable) info.attributes = field_attr::kIsNullable | field_attr::kMayBeNull;
+  const std::string type = Upper(declared_type);
+  const size_t open = type.find('(');
+  std::string base = type.substr(0, open);
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  int first = 0, second = 0;
+  if (open != std::string::npos) {
+    const size_t close = type.find(')', open);
+    const std::string_view args = std::string_view(type).substr(
+        open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
+    const size_t comma = args.find(',');
+    first = ToInt(args.substr(0, comma));
+    if (comma != std::string_view::npos) second = ToInt(args.substr(comma + 1));
+  }
+  SetType(info, base, first, second);
   return info;
 }
 

@@ -5,6 +5,7 @@
 
 #include "db/sql_tokenizer.h"
 #include "tarvolin/automation/error.h"
+#include "tarvolin/automation/text.h"
 #include "tarvolin/db/postgres_connection.h"
 #include "tarvolin/db/sql_dialect.h"
 
@@ -92,7 +93,7 @@ std::string PostgresCostFunction(const char* name, int kind) {
 }
 
 bool IsWord(const SqlToken& token, std::string_view word) {
-  return token.kind == SqlTokenKind::kWord && SqlEqualsIgnoreCase(token.text, word);
+  return token.kind == SqlTokenKind::kWord && EqualsNoCase(token.text, word);
 }
 
 }  // namespace

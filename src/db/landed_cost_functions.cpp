@@ -17,8 +17,10 @@ constexpr char kUnitCostSql[] =
     " WHERE TV05_DITTA_CG18 = ?1 AND TV05_INDTIPOCOSTO = ?5 AND TV05_CODART_MG66 = ?2"
     " AND TRIM(TV05_OPZIONE_MG5E) IN (?3, '') AND TV05_DATAINIZIO <= ?4"
     " ORDER BY TRIM(TV05_OPZIONE_MG5E) = ?3 DESC, TV05_DATAINIZIO DESC LIMIT 1";
-constexpr intptr_t kTransport = 1;
-constexpr intptr_t kDuty = 2;
+// The cost kind each function reads (TV05_INDTIPOCOSTO), handed to it as its
+// user data (which SQLite only passes back).
+constexpr int64_t kTransport = 1;
+constexpr int64_t kDuty = 2;
 
 std::string ArgText(sqlite3_value* value) {
   const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
@@ -32,7 +34,7 @@ void UnitCost(sqlite3_context* context, int argc, sqlite3_value** argv) {
     sqlite3_result_error(context, "expects company, item, option and date", -1);
     return;
   }
-  const auto kind = reinterpret_cast<intptr_t>(sqlite3_user_data(context));
+  const int64_t kind = *static_cast<const int64_t*>(sqlite3_user_data(context));
   const std::string date_text = ArgText(argv[3]);
   const auto date = Date::Parse(date_text);
   if (!date) {
@@ -70,9 +72,9 @@ void UnitCost(sqlite3_context* context, int argc, sqlite3_value** argv) {
 
 void RegisterLandedCostFunctions(sqlite3* db) {
   sqlite3_create_function_v2(db, "FNMG_GETSPTRASPMP", 4, SQLITE_UTF8,
-                             reinterpret_cast<void*>(kTransport), UnitCost, nullptr, nullptr,
+                             const_cast<int64_t*>(&kTransport), UnitCost, nullptr, nullptr,
                              nullptr);
-  sqlite3_create_function_v2(db, "FNMG_GETSPDAZIMP", 4, SQLITE_UTF8, reinterpret_cast<void*>(kDuty),
+  sqlite3_create_function_v2(db, "FNMG_GETSPDAZIMP", 4, SQLITE_UTF8, const_cast<int64_t*>(&kDuty),
                              UnitCost, nullptr, nullptr, nullptr);
 }
 

@@ -83,7 +83,7 @@ std::string ServerOf(PGconn* conn) {
 }
 
 // The declared type a result column has, in the schema's spellings.
-FieldInfo FieldOf(const PGresult* res, int column, std::string name) {
+FieldInfo FieldOf(const PGresult* res, int column, const std::string& name) {
   const Oid type = PQftype(res, column);
   const int mod = PQfmod(res, column);
   std::string declared;
@@ -128,7 +128,7 @@ FieldInfo FieldOf(const PGresult* res, int column, std::string name) {
     default:
       break;
   }
-  return FieldFromDeclaredType(std::move(name), declared);
+  return FieldFromDeclaredType(name, declared);
 }
 
 Variant IntegerValue(int64_t value) {
@@ -203,7 +203,7 @@ std::shared_ptr<Recordset> ToRecordset(const PGresult* res) {
     std::string name = ColumnName(PQfname(res, i));
     const auto clash = [&](const FieldInfo& f) { return Upper(f.name) == Upper(name); };
     if (std::any_of(fields.begin(), fields.end(), clash)) name += "#" + std::to_string(i + 1);
-    fields.push_back(FieldOf(res, i, std::move(name)));
+    fields.push_back(FieldOf(res, i, name));
     recordset->AppendField(fields.back());
   }
   recordset->Open();
@@ -217,6 +217,46 @@ std::shared_ptr<Recordset> ToRecordset(const PGresult* res) {
   }
   recordset->MoveFirst();
   return recordset;
+}
+
+// What the server answered to the statements of one command text: the first
+// rows returned, the last count of rows changed, the first failure.
+struct StatementResults {
+  std::shared_ptr<Recordset> rows;
+  int32_t affected = -1;
+  std::string failure;
+  std::string sqlstate;
+  bool schema_changed = false;
+};
+
+StatementResults CollectResults(PGconn* conn) {
+  StatementResults out;
+  for (PGresult* next; (next = PQgetResult(conn)) != nullptr;) {
+    Result part(next);
+    switch (PQresultStatus(part.res)) {
+      case PGRES_TUPLES_OK:
+        if (!out.rows && out.failure.empty()) out.rows = ToRecordset(part.res);
+        break;
+      case PGRES_COMMAND_OK: {
+        const std::string_view tag = PQcmdStatus(part.res);
+        out.schema_changed = out.schema_changed || tag.rfind("CREATE", 0) == 0 ||
+                             tag.rfind("ALTER", 0) == 0 || tag.rfind("DROP", 0) == 0;
+        const char* count = PQcmdTuples(part.res);
+        if (count != nullptr && *count != '\0') out.affected = std::atoi(count);
+        break;
+      }
+      case PGRES_EMPTY_QUERY:
+        break;
+      default:
+        if (out.failure.empty()) {
+          out.failure = FirstLine(PQresultErrorMessage(part.res));
+          const char* state = PQresultErrorField(part.res, PG_DIAG_SQLSTATE);
+          out.sqlstate = state == nullptr ? "" : state;
+        }
+        break;
+    }
+  }
+  return out;
 }
 
 void IgnoreNotice(void*, const char*) {}
@@ -323,50 +363,21 @@ std::shared_ptr<Recordset> PostgresConnection::Execute(std::string_view command_
               "lost the connection to PostgreSQL server " + server_ + ": " +
                   FirstLine(PQerrorMessage(conn)));
   }
-  std::shared_ptr<Recordset> result;
-  int32_t affected = -1;
-  std::string failure;
-  std::string sqlstate;
-  bool schema_changed = false;
-  for (PGresult* next; (next = PQgetResult(conn)) != nullptr;) {
-    Result part(next);
-    switch (PQresultStatus(part.res)) {
-      case PGRES_TUPLES_OK:
-        if (!result && failure.empty()) result = ToRecordset(part.res);
-        break;
-      case PGRES_COMMAND_OK: {
-        const std::string_view tag = PQcmdStatus(part.res);
-        schema_changed = schema_changed || tag.rfind("CREATE", 0) == 0 ||
-                         tag.rfind("ALTER", 0) == 0 || tag.rfind("DROP", 0) == 0;
-        const char* count = PQcmdTuples(part.res);
-        if (count != nullptr && *count != '\0') affected = std::atoi(count);
-        break;
-      }
-      case PGRES_EMPTY_QUERY:
-        break;
-      default:
-        if (failure.empty()) {
-          failure = FirstLine(PQresultErrorMessage(part.res));
-          const char* state = PQresultErrorField(part.res, PG_DIAG_SQLSTATE);
-          sqlstate = state == nullptr ? "" : state;
-        }
-        break;
-    }
-  }
-  if (!failure.empty()) {
+  StatementResults results = CollectResults(conn);
+  if (!results.failure.empty()) {
     if (PQstatus(conn) == CONNECTION_BAD) {
       transaction_level_ = 0;  // the server rolled the transaction back
     } else if (guarded) {
       RunPlain("ROLLBACK TO SAVEPOINT tv_statement; RELEASE SAVEPOINT tv_statement");
     }
     // The server names tables in lower case: the engine's name is added.
-    Fail(std::move(failure),
-         {.written = command_text, .ran = sql, .sqlstate = sqlstate, .name_table = true});
+    Fail(std::move(results.failure),
+         {.written = command_text, .ran = sql, .sqlstate = results.sqlstate, .name_table = true});
   }
-  if (schema_changed) LoadDateColumns();
-  if (records_affected != nullptr) *records_affected = affected;
-  if (!result) result = Recordset::Create();  // closed: the statement returned no rows
-  return result;
+  if (results.schema_changed) LoadDateColumns();
+  if (records_affected != nullptr) *records_affected = results.affected;
+  // Closed when the statement returned no rows.
+  return results.rows ? results.rows : Recordset::Create();
 }
 
 int PostgresConnection::BeginTrans() {

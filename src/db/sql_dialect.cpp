@@ -8,6 +8,7 @@
 
 #include "db/sql_tokenizer.h"
 #include "tarvolin/automation/error.h"
+#include "tarvolin/automation/text.h"
 
 namespace tarvolin {
 namespace {
@@ -123,8 +124,7 @@ class TsqlAdapter {
   // k-th significant token.
   const SqlToken& S(size_t k) const { return tokens_[sig_[k]]; }
   bool SigWord(size_t k, std::string_view word) const {
-    return k < sig_.size() && S(k).kind == SqlTokenKind::kWord &&
-           SqlEqualsIgnoreCase(S(k).text, word);
+    return k < sig_.size() && S(k).kind == SqlTokenKind::kWord && EqualsNoCase(S(k).text, word);
   }
   bool SigSymbol(size_t k, std::string_view symbol) const {
     return k < sig_.size() && S(k).kind == SqlTokenKind::kSymbol && S(k).text == symbol;
@@ -270,7 +270,7 @@ class TsqlAdapter {
         continue;
       }
       if (!RawSymbol(i + 1, ".")) continue;
-      const bool dbo_next = RawName(i + 2) && SqlEqualsIgnoreCase(SqlNameOf(tokens_[i + 2]), "dbo");
+      const bool dbo_next = RawName(i + 2) && EqualsNoCase(SqlNameOf(tokens_[i + 2]), "dbo");
       if (dbo_next && RawSymbol(i + 3, ".") && RawName(i + 4)) {
         // db.dbo.T: the other database is attached under its own name.
         Replace(i, DoubleQuoted(SqlNameOf(tokens_[i])));
@@ -280,7 +280,7 @@ class TsqlAdapter {
         // db..T, the default schema of the other database.
         Replace(i, DoubleQuoted(SqlNameOf(tokens_[i])));
         Replace(i + 1, "");
-      } else if (SqlEqualsIgnoreCase(SqlNameOf(tokens_[i]), "dbo") && RawName(i + 2)) {
+      } else if (EqualsNoCase(SqlNameOf(tokens_[i]), "dbo") && RawName(i + 2)) {
         Replace(i, "");
         Replace(i + 1, "");
       }
@@ -302,24 +302,35 @@ class TsqlAdapter {
       WrapInDate(*column);
     }
     for (size_t k = 0; k + 1 < sig_.size(); ++k) {
-      if (!SigWord(k, "ORDER") || !SigWord(k + 1, "BY")) continue;
-      for (size_t j = k + 2; j < sig_.size(); ++j) {
-        if (SigSymbol(j, ")") || SigSymbol(j, ";") || SigWord(j, "UNION") || SigWord(j, "EXCEPT") ||
-            SigWord(j, "INTERSECT") || SigWord(j, "LIMIT")) {
-          break;
-        }
-        if (SigSymbol(j, "(")) {
-          j = match_[j];
-          continue;
-        }
-        if (!IsName(S(j)) || (sig_[j] > 0 && RawSymbol(sig_[j] - 1, "."))) continue;
-        const std::pair<size_t, size_t> name = QualifiedNameFrom(sig_[j]);
-        size_t after = name.second + 1;
-        while (after < tokens_.size() && !IsSignificant(tokens_[after])) ++after;
-        if (RawSymbol(after, "(")) continue;  // a function call
-        if (IsDateColumn(SqlNameOf(tokens_[name.second]))) WrapInDate(name);
-      }
+      if (SigWord(k, "ORDER") && SigWord(k + 1, "BY")) SortDateKeysAsDates(k + 2);
     }
+  }
+
+  // The date columns among the sort keys that start at significant token k.
+  void SortDateKeysAsDates(size_t k) {
+    for (size_t j = k; j < sig_.size(); ++j) {
+      if (SigSymbol(j, ")") || SigSymbol(j, ";") || SigWord(j, "UNION") || SigWord(j, "EXCEPT") ||
+          SigWord(j, "INTERSECT") || SigWord(j, "LIMIT")) {
+        break;
+      }
+      if (SigSymbol(j, "(")) {
+        j = match_[j];
+        continue;
+      }
+      if (!IsName(S(j)) || (sig_[j] > 0 && RawSymbol(sig_[j] - 1, "."))) continue;
+      if (auto name = DateColumnAt(sig_[j])) WrapInDate(*name);
+    }
+  }
+
+  // The name that starts at raw token i when it is a date column, not a
+  // function called.
+  std::optional<std::pair<size_t, size_t>> DateColumnAt(size_t i) const {
+    const std::pair<size_t, size_t> name = QualifiedNameFrom(i);
+    size_t after = name.second + 1;
+    while (after < tokens_.size() && !IsSignificant(tokens_[after])) ++after;
+    if (RawSymbol(after, "(")) return std::nullopt;  // a function call
+    if (!IsDateColumn(SqlNameOf(tokens_[name.second]))) return std::nullopt;
+    return name;
   }
 
   // The day a date literal names, as 'YYYY-MM-DD': 'YYYYMMDD', 'YYYY-MM-DD'
@@ -363,11 +374,7 @@ class TsqlAdapter {
       return std::nullopt;
     }
     if (IsComparison(k + 1) && k + 2 < sig_.size() && IsName(S(k + 2))) {
-      const std::pair<size_t, size_t> name = QualifiedNameFrom(sig_[k + 2]);
-      size_t after = name.second + 1;
-      while (after < tokens_.size() && !IsSignificant(tokens_[after])) ++after;
-      if (RawSymbol(after, "(")) return std::nullopt;  // a function call, not a column
-      if (IsDateColumn(SqlNameOf(tokens_[name.second]))) return name;
+      return DateColumnAt(sig_[k + 2]);
     }
     return std::nullopt;
   }
@@ -407,16 +414,21 @@ class TsqlAdapter {
           inner.find("*/") == std::string_view::npos) {
         continue;
       }
-      std::string text = "/*";
-      for (size_t p = 0; p < inner.size(); ++p) {
-        text += inner[p];
-        if (p + 1 < inner.size() && ((inner[p] == '/' && inner[p + 1] == '*') ||
-                                     (inner[p] == '*' && inner[p + 1] == '/'))) {
-          text += ' ';
-        }
-      }
-      Replace(i, text + "*/");
+      Replace(i, "/*" + MarkersBroken(inner) + "*/");
     }
+  }
+
+  // A blank between the two characters of every inner "/*" and "*/".
+  static std::string MarkersBroken(std::string_view inner) {
+    std::string text;
+    for (size_t p = 0; p < inner.size(); ++p) {
+      text += inner[p];
+      if (p + 1 < inner.size() &&
+          ((inner[p] == '/' && inner[p + 1] == '*') || (inner[p] == '*' && inner[p + 1] == '/'))) {
+        text += ' ';
+      }
+    }
+    return text;
   }
 
   std::string TargetName() const { return target_ == Target::kPostgres ? "PostgreSQL" : "SQLite"; }
@@ -477,7 +489,7 @@ std::string AdaptTsqlForPostgres(std::string_view tsql, const SqlDialectOptions&
 std::function<bool(std::string_view column)> ColumnNameMatcher(std::vector<std::string> names) {
   return [names = std::move(names)](std::string_view column) {
     for (const std::string& n : names) {
-      if (SqlEqualsIgnoreCase(n, column)) return true;
+      if (EqualsNoCase(n, column)) return true;
     }
     return false;
   };

@@ -1,6 +1,7 @@
 #include "db/sql_tokenizer.h"
 
 #include "tarvolin/automation/error.h"
+#include "tarvolin/automation/text.h"
 
 namespace tarvolin {
 namespace {
@@ -33,15 +34,18 @@ class Lexer {
  private:
   char At(size_t i) const { return i < sql_.size() ? sql_[i] : '\0'; }
 
+  // The characters from pos_ on that `in` takes.
+  template <class In>
+  SqlTokenKind Run(In in, SqlTokenKind kind) {
+    while (pos_ < sql_.size() && in(sql_[pos_])) ++pos_;
+    return kind;
+  }
+
   SqlTokenKind Next() {
     const char c = sql_[pos_];
-    if (IsSpace(c)) {
-      while (pos_ < sql_.size() && IsSpace(sql_[pos_])) ++pos_;
-      return SqlTokenKind::kSpace;
-    }
+    if (IsSpace(c)) return Run(IsSpace, SqlTokenKind::kSpace);
     if (c == '-' && At(pos_ + 1) == '-') {
-      while (pos_ < sql_.size() && sql_[pos_] != '\r' && sql_[pos_] != '\n') ++pos_;
-      return SqlTokenKind::kComment;
+      return Run([](char x) { return x != '\r' && x != '\n'; }, SqlTokenKind::kComment);
     }
     if (c == '/' && At(pos_ + 1) == '*') return BlockComment();
     if (c == '\'') return Quoted('\'', SqlTokenKind::kString, "string literal");
@@ -52,10 +56,12 @@ class Lexer {
     if (c == '[') return Quoted(']', SqlTokenKind::kBracketed, "bracketed name");
     if (c == '"') return Quoted('"', SqlTokenKind::kQuotedName, "quoted name");
     if (IsDigit(c)) return Number();
-    if (IsWordStart(c)) {
-      while (pos_ < sql_.size() && IsWordPart(sql_[pos_])) ++pos_;
-      return SqlTokenKind::kWord;
-    }
+    if (IsWordStart(c)) return Run(IsWordPart, SqlTokenKind::kWord);
+    return Symbol(c);
+  }
+
+  // One character, or a two-character operator (<=, <>, >=, !=, !<, !>).
+  SqlTokenKind Symbol(char c) {
     const char d = At(pos_ + 1);
     const bool pair = (c == '<' && (d == '=' || d == '>')) || (c == '>' && d == '=') ||
                       (c == '!' && (d == '=' || d == '<' || d == '>'));
@@ -177,28 +183,15 @@ std::string SqlStringValue(const SqlToken& token) {
   return Unescape(t.substr(1, t.size() - 2), '\'');
 }
 
-bool SqlEqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 std::string SqlTableOf(std::string_view statement) {
   try {
     bool next_is_table = false;
     for (const SqlToken& token : TokenizeTsql(statement)) {
       if (!IsSignificant(token)) continue;
       if (next_is_table && IsName(token)) return SqlNameOf(token);
-      next_is_table =
-          token.kind == SqlTokenKind::kWord &&
-          (SqlEqualsIgnoreCase(token.text, "FROM") || SqlEqualsIgnoreCase(token.text, "INTO") ||
-           SqlEqualsIgnoreCase(token.text, "UPDATE") || SqlEqualsIgnoreCase(token.text, "TABLE"));
+      next_is_table = token.kind == SqlTokenKind::kWord &&
+                      (EqualsNoCase(token.text, "FROM") || EqualsNoCase(token.text, "INTO") ||
+                       EqualsNoCase(token.text, "UPDATE") || EqualsNoCase(token.text, "TABLE"));
     }
   } catch (const Error&) {
   }

@@ -62,7 +62,4 @@ std::string DescribeSqlPosition(std::string_view sql, size_t offset);
 // TABLE; "" when there is none (or the text does not tokenize).
 std::string SqlTableOf(std::string_view statement);
 
-// ASCII case-insensitive comparison, as T-SQL compares keywords and names.
-bool SqlEqualsIgnoreCase(std::string_view a, std::string_view b);
-
 }  // namespace tarvolin

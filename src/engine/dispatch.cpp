@@ -165,15 +165,16 @@ void CallAddScadenza(Engine& e, Args& a, Variant&) {
   e.AddScadenza(a.Rst(0), s);
 }
 
-std::vector<DispatchMember> BuildTable() {
-  using K = MemberKind;
-  const Variant kTrue(true);
-  const Variant kFalse(false);
-  const auto flag = [](std::string_view name, const Variant& default_value) {
-    return Optional(name, T::kBoolean, default_value);
-  };
+using K = MemberKind;
+
+// An optional Boolean parameter with its default.
+DispatchParameter Flag(std::string_view name, bool default_value) {
+  return Optional(name, T::kBoolean, Variant(default_value));
+}
+
+// 1-7: properties.
+std::vector<DispatchMember> PropertyMembers() {
   return {
-      // 1-7: properties.
       Member(
           "cc", 1, K::kPropertyGet, {}, T::kObject,
           [](Engine& e, Args&, Variant& r) { r = Obj(e.cc()); }, "CoreDocument"),
@@ -205,12 +206,16 @@ std::vector<DispatchMember> BuildTable() {
       Member(
           "Cls_Calcoli", 7, K::kPropertyGet, {}, T::kObject,
           [](Engine& e, Args&, Variant& r) { r = Obj(e.Cls_Calcoli()); }, "CalculationHelper"),
+  };
+}
 
-      // 8-32: methods.
+// 8-20: the recalculation, rounding and row methods.
+std::vector<DispatchMember> RecalculationMembers() {
+  return {
       Member("RicalcolaTotaliDaRigheCorpo", 8, K::kMethod,
-             {flag("ImportoNettoScontiPiede", kTrue), flag("ContropartiteCastellettoIva", kTrue),
-              flag("TotaliDocumento", kTrue), flag("Scadenze", kTrue),
-              flag("UltimoProgressivoRiga", kTrue), flag("TotaliProvvigioni", kTrue)},
+             {Flag("ImportoNettoScontiPiede", true), Flag("ContropartiteCastellettoIva", true),
+              Flag("TotaliDocumento", true), Flag("Scadenze", true),
+              Flag("UltimoProgressivoRiga", true), Flag("TotaliProvvigioni", true)},
              T::kNone,
              [](Engine& e, Args& a, Variant&) {
                e.RicalcolaTotaliDaRigheCorpo(a.Bool(0), a.Bool(1), a.Bool(2), a.Bool(3), a.Bool(4),
@@ -260,25 +265,31 @@ std::vector<DispatchMember> BuildTable() {
                e.ImpostaPrezziPerRigaDaLordo(a.Rst(0), a.Rst(1), a.Var(2), a.Int(3), a.Bool(4));
              }),
       Member("AddScadenza", 20, K::kMethod, AddScadenzaParameters(), T::kNone, &CallAddScadenza),
+  };
+}
+
+// 21-32: currency, prices, the tax summary and its writers, landed costs.
+std::vector<DispatchMember> DocumentMembers() {
+  return {
       Member("FindValuta", 21, K::kMethod, {Param("CodiceValuta", T::kVariant)}, T::kBoolean,
              [](Engine& e, Args& a, Variant& r) { r = e.FindValuta(a.Var(0)); }),
       Member("CambiaDocCorpoPrezzo1Rel", 22, K::kMethod,
              {RecordsetParam("fclsRstCorpo", true), Param("Num", T::kVariant),
-              flag("FlagRicalcolaPrezzo2", kFalse), flag("FlagRicalcolaPrezzoCF", kFalse)},
+              Flag("FlagRicalcolaPrezzo2", false), Flag("FlagRicalcolaPrezzoCF", false)},
              T::kNone,
              [](Engine& e, Args& a, Variant&) {
                e.CambiaDocCorpoPrezzo1Rel(a.Rst(0), a.Var(1), a.Bool(2), a.Bool(3));
              }),
       Member("CambiaDocCorpoPrezzo2Rel", 23, K::kMethod,
              {RecordsetParam("fclsRstCorpo", true), Param("Num", T::kVariant),
-              flag("FlagRicalcolaPrezzo1", kFalse), flag("FlagRicalcolaPrezzoCF", kFalse)},
+              Flag("FlagRicalcolaPrezzo1", false), Flag("FlagRicalcolaPrezzoCF", false)},
              T::kNone,
              [](Engine& e, Args& a, Variant&) {
                e.CambiaDocCorpoPrezzo2Rel(a.Rst(0), a.Var(1), a.Bool(2), a.Bool(3));
              }),
       Member("CambiaDocCorpoPrezzoCFRel", 24, K::kMethod,
              {RecordsetParam("fclsRstCorpo", true), Param("Num", T::kVariant),
-              flag("FlagRicalcolaPrezzo1", kFalse), flag("FlagRicalcolaPrezzo2", kFalse)},
+              Flag("FlagRicalcolaPrezzo1", false), Flag("FlagRicalcolaPrezzo2", false)},
              T::kNone,
              [](Engine& e, Args& a, Variant&) {
                e.CambiaDocCorpoPrezzoCFRel(a.Rst(0), a.Var(1), a.Bool(2), a.Bool(3));
@@ -303,6 +314,14 @@ std::vector<DispatchMember> BuildTable() {
       Member("AnnotazioneSpeseDaziACosto", 32, K::kMethod, {}, T::kNone,
              [](Engine& e, Args&, Variant&) { e.AnnotazioneSpeseDaziACosto(); }),
   };
+}
+
+std::vector<DispatchMember> BuildTable() {
+  std::vector<DispatchMember> table = PropertyMembers();
+  for (auto part : {RecalculationMembers, DocumentMembers}) {
+    for (DispatchMember& member : part()) table.push_back(std::move(member));
+  }
+  return table;
 }
 
 bool Serves(MemberKind member, InvokeKind asked) {

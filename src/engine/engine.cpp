@@ -1,6 +1,6 @@
 // The engine object: lifecycle, properties and the shared helpers. The
 // recalculation and its parts live in the subsystem folders.
-#include "tarvolin/engine/engine.h"
+#include "engine/engine_object.h"
 
 #include <cmath>
 #include <optional>
@@ -19,6 +19,10 @@ CLSMG_TARVOLIN::CLSMG_TARVOLIN(CalculationHelperFactory helper_factory)
     : helper_factory_(std::move(helper_factory)) {}
 
 CLSMG_TARVOLIN::~CLSMG_TARVOLIN() = default;
+
+std::shared_ptr<ICLSMG_TARVOLIN> CreateEngine(CalculationHelperFactory helper_factory) {
+  return std::make_shared<CLSMG_TARVOLIN>(std::move(helper_factory));
+}
 
 std::shared_ptr<CoreDocument> CLSMG_TARVOLIN::RequireCc() const {
   if (!cc_) Raise(err::kObjectNotSet, kSource, "cc is not set");
@@ -146,7 +150,7 @@ Variant CLSMG_TARVOLIN::InValutaAzienda(const Variant& ImportoBase, const Varian
 
 Variant CLSMG_TARVOLIN::CalcolaIncidenza(const Variant& ImportoBase, const Variant& ImportoTotale,
                                          int16_t CifreDiPrecisione) {
-  const Variant zero(int16_t{0});
+  Variant zero(int16_t{0});
   if (ImportoBase == zero || ImportoTotale == zero) return zero;
   const Variant ratio = (ImportoBase / ImportoTotale) * Variant(int16_t{100});
   return Variant(Self().RoundN(ratio.CDbl(), CifreDiPrecisione));
@@ -157,18 +161,18 @@ Variant CLSMG_TARVOLIN::Arrotondamento(const Variant& ImportoBase, int32_t TipoC
   return WithLabel("Arrotondamento:", [&] {
     int32_t decimals = 0;
     switch (TipoCampo) {
-      case 0:
+      case kFirstDecimals:
         decimals = NzDec(RequireCc()->Company()->first_decimals).CInt();
         break;
-      case 1:
+      case kPriceDecimals:
         Self().FindValuta(CodiceValuta);
         decimals = RequireCc()->Currency().price_decimals;
         break;
-      case 2:
+      case kAmountDecimals:
         Self().FindValuta(CodiceValuta);
         decimals = RequireCc()->Currency().amount_decimals;
         break;
-      case 3:
+      case kSecondDecimals:
         decimals = NzDec(RequireCc()->Company()->second_decimals).CInt();
         break;
       default:

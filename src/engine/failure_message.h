@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "tarvolin/engine/engine.h"
+#include "engine/engine_object.h"
 
 namespace tarvolin {
 

@@ -71,53 +71,75 @@ class Checker {
            table == DocumentTable::kTaxSummary;
   }
 
+  // Where a value is, named only when a check fails.
+  struct Place {
+    const std::string& table;
+    int row;
+    const std::string& field;
+    std::string Text() const { return table + " row " + std::to_string(row) + ", field " + field; }
+  };
+
   // Each record's keys and every amount's integer digits, which a column of
   // precision p and scale s holds only up to p - s of.
   void CheckRecords(DocumentTable table, Recordset& recordset) {
     const std::string name(DocumentTableName(table));
-    const int32_t company = file_.document->Company()->company_number;
     int row = 0;
     for (recordset.MoveFirst(); !recordset.Eof(); recordset.MoveNext()) {
       ++row;
       for (int f = 0; f < recordset.FieldCount(); ++f) {
         const FieldInfo& field = recordset.Field(f);
-        const Variant& value = recordset.Get(FieldRef(f));
-        const auto where = [&] {
-          return name + " row " + std::to_string(row) + ", field " + field.name;
-        };
-        const bool absent = value.IsEmpty() || value.IsNull();
-        if (EndsWithNoCase(field.name, kCompanySuffix)) {
-          if (absent && !KeysOptional(table)) {
-            Fail(where(), "no value: every record carries the document's company (" +
-                              std::to_string(company) + ")");
-          }
-          if (!absent && NzDecimal(value) != Decimal(company)) {
-            Fail(where(),
-                 Shown(value) + " is not the document's company (" + std::to_string(company) + ")");
-          }
-        } else if (EndsWithNoCase(field.name, kRegistrationSuffix)) {
-          if (absent && !KeysOptional(table)) {
-            Fail(where(), "no value: every record carries the document's registration number (\"" +
-                              registration_ + "\")");
-          }
-          if (!absent && NzStr(value) != registration_) {
-            Fail(where(), Shown(value) + " is not the document's registration number (\"" +
-                              registration_ + "\")");
-          }
-        } else if ((field.type == DataType::kDecimal || field.type == DataType::kNumeric) &&
-                   field.precision > 0 && !absent) {
-          const int digits = field.precision - field.numeric_scale;
-          const std::string whole = NzDecimal(value).Fix().Abs().ToString();
-          const int have = whole == "0" ? 0 : static_cast<int>(whole.size());
-          if (have > digits) {
-            Fail(where(), value.CStr() + " has " + std::to_string(have) +
-                              " digits before the decimal point; the field holds " +
-                              std::to_string(digits));
-          }
-        }
+        CheckValue(table, Place{name, row, field.name}, field, recordset.Get(FieldRef(f)));
       }
     }
     if (row > 0) recordset.MoveFirst();
+  }
+
+  void CheckValue(DocumentTable table, const Place& place, const FieldInfo& field,
+                  const Variant& value) {
+    const bool absent = value.IsEmpty() || value.IsNull();
+    if (EndsWithNoCase(field.name, kCompanySuffix)) {
+      CheckCompany(table, place, value, absent);
+    } else if (EndsWithNoCase(field.name, kRegistrationSuffix)) {
+      CheckRegistration(table, place, value, absent);
+    } else if ((field.type == DataType::kDecimal || field.type == DataType::kNumeric) &&
+               field.precision > 0 && !absent) {
+      CheckWholeDigits(place, field, value);
+    }
+  }
+
+  void CheckCompany(DocumentTable table, const Place& place, const Variant& value, bool absent) {
+    const int32_t company = file_.document->Company()->company_number;
+    if (absent && !KeysOptional(table)) {
+      Fail(place.Text(), "no value: every record carries the document's company (" +
+                             std::to_string(company) + ")");
+    }
+    if (!absent && NzDecimal(value) != Decimal(company)) {
+      Fail(place.Text(),
+           Shown(value) + " is not the document's company (" + std::to_string(company) + ")");
+    }
+  }
+
+  void CheckRegistration(DocumentTable table, const Place& place, const Variant& value,
+                         bool absent) {
+    if (absent && !KeysOptional(table)) {
+      Fail(place.Text(), "no value: every record carries the document's registration number (\"" +
+                             registration_ + "\")");
+    }
+    if (!absent && NzStr(value) != registration_) {
+      Fail(place.Text(),
+           Shown(value) + " is not the document's registration number (\"" + registration_ + "\")");
+    }
+  }
+
+  void CheckWholeDigits(const Place& place, const FieldInfo& field, const Variant& value) {
+    const int digits = field.precision - field.numeric_scale;
+    const std::string whole = NzDecimal(value).Fix().Abs().ToString();
+    const int have = whole == "0" ? 0 : static_cast<int>(whole.size());
+    if (have > digits) {
+      Fail(place.Text(), value.CStr() + " has " + std::to_string(have) +
+                             " digits before the decimal point; the field holds " +
+                             std::to_string(digits));
+    }
   }
 
   void CheckHeader(Recordset& header) {

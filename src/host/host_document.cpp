@@ -242,13 +242,14 @@ Variant HostCalculationHelper::ToCompanyCurrency(const Variant& amount, const Va
   const Decimal divisor = NzDecimal(rate);
   if (divisor.is_zero()) return Variant(int16_t{0});
   const int16_t decimals =
-      company_ ? company_->AmountDecimals(company_->currency_code).value_or(2) : 2;
+      company_ ? company_->AmountDecimals(company_->currency_code).value_or(2) : int16_t{2};
   return Variant(RoundToCurrency(NzDecimal(amount) / divisor, decimals));
 }
 
 Variant HostCalculationHelper::ToDocumentCurrency(const Variant& amount, const Variant& rate,
                                                   std::string_view document_currency) {
-  const int16_t decimals = company_ ? company_->AmountDecimals(document_currency).value_or(2) : 2;
+  const int16_t decimals =
+      company_ ? company_->AmountDecimals(document_currency).value_or(2) : int16_t{2};
   return Variant(RoundToCurrency(NzDecimal(amount) * NzDecimal(rate), decimals));
 }
 

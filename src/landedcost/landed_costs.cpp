@@ -4,8 +4,8 @@
 // same procedures over different names.
 #include <algorithm>
 
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {

@@ -10,9 +10,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/engine_object.h"
 #include "engine/trace_events.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "ustax/usa74_fields.h"
 
@@ -175,6 +175,8 @@ LedgerCursors& CLSMG_TARVOLIN::Cursors() {
   return *ledger_cursors_;
 }
 
+// Being reworked for speed; to be split into named steps.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity,readability-function-size)
 void CLSMG_TARVOLIN::AggiungiContropartitaDaCorpo(std::shared_ptr<Recordset> RecordsetCorpo) {
   WithLabel("AggiungiContropartitaDaCorpo:", [&] {
     if (!RecordsetCorpo) Raise(err::kObjectNotSet, kSource, "RecordsetCorpo is not set");

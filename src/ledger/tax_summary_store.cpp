@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "ustax/usa74_fields.h"
 

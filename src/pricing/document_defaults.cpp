@@ -3,9 +3,9 @@
 // recovers prices.
 #include <string>
 
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/db/connection.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {
@@ -41,6 +41,42 @@ bool TakeFirstRow(const std::shared_ptr<Recordset>& rows, int16_t kind, Variant&
   if (!Found(kind, candidate)) return false;
   value = candidate;
   return true;
+}
+
+// The value of kind Tipo the document-parameters service gives the
+// document's type, when it is enabled and gives one.
+bool FromDocumentParameters(const CurrentCompany& company, Recordset& header, int16_t Tipo,
+                            const std::string& CodDocumento, CommissionSwitches& switches,
+                            Variant& value) {
+  if (!company.document_parameters || !company.document_parameters->Enabled() ||
+      NzDec(header.Get("DO11_ID_CO1A")) == kZero) {
+    return false;
+  }
+  switches.current_parameters = company.document_parameters->Parameters(
+      NzDec(header.Get("DO11_ID_CO1A")).CLng(), CodDocumento);
+  const auto parameters = switches.current_parameters;
+  if (!parameters || !parameters->found) return false;
+  const Variant candidate = Tipo == 0   ? parameters->section
+                            : Tipo == 1 ? parameters->deposit
+                            : Tipo == 2 ? parameters->priority_table
+                                        : Variant();
+  if (!Found(Tipo, candidate)) return false;
+  value = candidate;
+  return true;
+}
+
+// The statement's start, up to the site condition. A quote in a code is
+// doubled: it can never end the literal.
+std::string ParamsDocHead(int32_t company, const std::string& code, const std::string& group,
+                          const std::string& user) {
+  return "SELECT TOP 1 CO16_SEZ_CG68, CO16_DEP_MG58, CO16_IDPRIORITA_LP09 "
+         "FROM CO16_PARAMSDOC WITH (NOLOCK) "
+         "WHERE CO16_DITTA_CG18 = " +
+         std::to_string(company) + " AND " + "      CO16_CODDOCUM_MG36 = '" + SqlQuoted(code) +
+         "' AND " + "      (CO16_CODGRUPPO_FW06 IS NULL OR CO16_CODGRUPPO_FW06 = '" +
+         SqlQuoted(group) + "') AND " +
+         "      (CO16_CODUTENTE_FW07 IS NULL OR CO16_CODUTENTE_FW07 = '" + SqlQuoted(user) +
+         "') AND ";
 }
 
 }  // namespace
@@ -84,33 +120,11 @@ void CLSMG_TARVOLIN::GetValoreDefault(int16_t& Tipo, std::string& CodDocumento,
 
     // The document-parameters object of the document type comes first.
     auto company = document->Company();
-    if (session_ && company->document_parameters && company->document_parameters->Enabled() &&
-        NzDec(header->Get("DO11_ID_CO1A")) != kZero) {
-      switches.current_parameters = company->document_parameters->Parameters(
-          NzDec(header->Get("DO11_ID_CO1A")).CLng(), CodDocumento);
-      const auto parameters = switches.current_parameters;
-      if (parameters && parameters->found) {
-        const Variant candidate = Tipo == 0   ? parameters->section
-                                  : Tipo == 1 ? parameters->deposit
-                                  : Tipo == 2 ? parameters->priority_table
-                                              : Variant();
-        if (Found(Tipo, candidate)) {
-          value = candidate;
-          switches.default_origin = 1;
-        }
-      }
+    if (session_ &&
+        FromDocumentParameters(*company, *header, Tipo, CodDocumento, switches, value)) {
+      switches.default_origin = 1;
     }
-
-    // A quote in a code is doubled: it can never end the literal.
-    const std::string head =
-        "SELECT TOP 1 CO16_SEZ_CG68, CO16_DEP_MG58, CO16_IDPRIORITA_LP09 "
-        "FROM CO16_PARAMSDOC WITH (NOLOCK) "
-        "WHERE CO16_DITTA_CG18 = " +
-        std::to_string(document->CompanyNumber()) + " AND " + "      CO16_CODDOCUM_MG36 = '" +
-        SqlQuoted(CodDocumento) + "' AND " +
-        "      (CO16_CODGRUPPO_FW06 IS NULL OR CO16_CODGRUPPO_FW06 = '" + SqlQuoted(group) +
-        "') AND " + "      (CO16_CODUTENTE_FW07 IS NULL OR CO16_CODUTENTE_FW07 = '" +
-        SqlQuoted(user) + "') AND ";
+    const std::string head = ParamsDocHead(document->CompanyNumber(), CodDocumento, group, user);
     if (company->site_defaults == 1 && NzStr(value).empty()) {
       const std::string sql = head + "      (CO16_CODSEDE_CG31   IS NULL OR CO16_CODSEDE_CG31 = " +
                               NzDec(header->Get("DO11_CODSEDE_CG31")).CStr() + ") " +

@@ -2,11 +2,68 @@
 // units, plain or including the row's rate: turned into the price the row
 // keeps (net, or gross when the document keeps gross prices) and handed to the
 // related-unit change of that unit, which recomputes the other two.
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {
+
+namespace {
+
+const Variant kZero(int16_t{0});
+
+// The rates that decide how an entered price is read: the row's rate when
+// the document keeps gross prices, else (for a rate-inclusive price) its
+// primary rate or, failing that, its secondary one.
+struct RowRates {
+  bool gross_case = false;
+  Variant rate = kZero;
+  Variant primary = kZero;
+  Variant secondary = kZero;
+};
+
+RowRates RatesOf(CalculationServices& calculation, Recordset& header,
+                 const std::shared_ptr<Recordset>& body, bool rate_included) {
+  RowRates rates;
+  // The document keeps gross prices and the row has a rate.
+  const bool gross_prices = NzDec(header.Get("DO11_FLGDEFPIEDE")) == Variant(1);
+  if (gross_prices) rates.rate = calculation.PrimaryRowRate(body);
+  rates.gross_case = gross_prices && NzDec(rates.rate) != kZero;
+  if (!rates.gross_case && rate_included) {
+    rates.primary = calculation.PrimaryRowRate(body);
+    if (NzDec(rates.primary) == kZero) rates.secondary = calculation.SecondaryRowRate(body);
+  }
+  return rates;
+}
+
+// The price to hand on, and whether the host's own change takes it: a
+// rate-inclusive price the row's rate turns into a net one goes to the host;
+// every other case to the related-unit change.
+struct PriceToSet {
+  bool own = false;
+  Variant price;
+};
+
+PriceToSet PriceFromEntered(ICLSMG_TARVOLIN& self, CoreDocument& document, const RowRates& rates,
+                            const Variant& entered, bool rate_included,
+                            const std::string& currency) {
+  CalculationServices& calculation = document.Calculation();
+  PriceToSet result{false, entered};
+  if (!rates.gross_case && rate_included) {
+    if (NzDec(rates.primary) == kZero && NzDec(rates.secondary) != kZero) {
+      result.price = Variant(calculation.NetOfIncludedRate(entered, rates.secondary, currency));
+    } else {
+      result.own = true;
+    }
+  } else if (rates.gross_case && !rate_included) {
+    self.FindValuta(Variant(currency));  // the price decimals are the document currency's
+    result.price = entered + Variant(calculation.RateAmount(entered, rates.rate, currency,
+                                                            document.Currency().price_decimals));
+  }
+  return result;
+}
+
+}  // namespace
 
 void CLSMG_TARVOLIN::ImpostaPrezziPerRigaDaLordo(std::shared_ptr<Recordset>& fclsRstTestata,
                                                  std::shared_ptr<Recordset>& fclsRstCorpo,
@@ -18,48 +75,21 @@ void CLSMG_TARVOLIN::ImpostaPrezziPerRigaDaLordo(std::shared_ptr<Recordset>& fcl
     if (!fclsRstCorpo) Raise(err::kObjectNotSet, kProcedure, "no body recordset");
     auto document = RequireCc();
     CalculationServices& calculation = document->Calculation();
-    const Variant zero(int16_t{0});
-    const Variant& entered = fvarPrezzoLordo;
     const std::string currency = NzStr(fclsRstTestata->Get("DO11_VALUTA_CG08"));
-
-    // The document keeps gross prices and the row has a rate.
-    const bool gross_prices = NzDec(fclsRstTestata->Get("DO11_FLGDEFPIEDE")) == Variant(1);
-    Variant rate = zero;
-    if (gross_prices) rate = calculation.PrimaryRowRate(fclsRstCorpo);
-    const bool gross_case = gross_prices && NzDec(rate) != zero;
-    Variant primary = zero;
-    Variant secondary = zero;
-    if (!gross_case && fbolIvaCompresa) {
-      primary = calculation.PrimaryRowRate(fclsRstCorpo);
-      if (NzDec(primary) == zero) secondary = calculation.SecondaryRowRate(fclsRstCorpo);
-    }
+    const RowRates rates = RatesOf(calculation, *fclsRstTestata, fclsRstCorpo, fbolIvaCompresa);
     if (fintUM < 1 || fintUM > 3) return;
+    const PriceToSet to_set =
+        PriceFromEntered(Self(), *document, rates, fvarPrezzoLordo, fbolIvaCompresa, currency);
 
-    // The host's own change takes a rate-inclusive price the row's rate turns
-    // into a net one; every other case goes through the related-unit change.
-    bool own = false;
-    Variant price = entered;
-    if (!gross_case && fbolIvaCompresa) {
-      if (NzDec(primary) == zero && NzDec(secondary) != zero) {
-        price = Variant(calculation.NetOfIncludedRate(entered, secondary, currency));
-      } else {
-        own = true;
-      }
-    } else if (gross_case && !fbolIvaCompresa) {
-      FindValuta(Variant(currency));  // the price decimals are the document currency's
-      price = entered + Variant(calculation.RateAmount(entered, rate, currency,
-                                                       document->Currency().price_decimals));
-    }
-
-    const bool changed_before = NzDec(fclsRstCorpo->Get("DO30_FLGPRSCVAR")) != zero;
-    if (own) {
-      calculation.ChangePrice(fintUM, fclsRstCorpo, price, true, true);
+    const bool changed_before = NzDec(fclsRstCorpo->Get("DO30_FLGPRSCVAR")) != kZero;
+    if (to_set.own) {
+      calculation.ChangePrice(fintUM, fclsRstCorpo, to_set.price, true, true);
     } else if (fintUM == 1) {
-      Self().CambiaDocCorpoPrezzo1Rel(fclsRstCorpo, price, true, true);
+      Self().CambiaDocCorpoPrezzo1Rel(fclsRstCorpo, to_set.price, true, true);
     } else if (fintUM == 2) {
-      Self().CambiaDocCorpoPrezzo2Rel(fclsRstCorpo, price, true, true);
+      Self().CambiaDocCorpoPrezzo2Rel(fclsRstCorpo, to_set.price, true, true);
     } else {
-      Self().CambiaDocCorpoPrezzoCFRel(fclsRstCorpo, price, true, true);
+      Self().CambiaDocCorpoPrezzoCFRel(fclsRstCorpo, to_set.price, true, true);
     }
     fclsRstCorpo->Set("DO30_FLGPRSCVAR", Variant(changed_before));
   });

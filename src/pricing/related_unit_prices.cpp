@@ -5,9 +5,9 @@
 //
 // Every statement runs under the document's error service: retry repeats the
 // statement that failed, ignore goes on with the next, anything else leaves.
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/automation/text.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {
@@ -93,74 +93,116 @@ void ChangeFrom(ICLSMG_TARVOLIN& self, Price caller, Price target, std::shared_p
   }
 }
 
+// One price change, statement by statement under the error service; each
+// step returns false when the change must be left.
+class RelatedPriceChange {
+ public:
+  RelatedPriceChange(ICLSMG_TARVOLIN& self, CoreDocument& cc, Price which,
+                     std::shared_ptr<Recordset>& body)
+      : self_(self),
+        cc_(cc),
+        which_(which),
+        f_(kPrices[which]),
+        body_(body),
+        guard_(cc.Dialogue().Errors(), f_.procedure) {}
+
+  void Run(const Variant& num, bool flag_first, bool flag_second) {
+    if (!body_) Raise(err::kObjectNotSet, f_.procedure, "no body rows recordset");
+    if (!guard_([&] { currency_ = Upper(NzStr(Header().Get("DO11_VALUTA_CG08"))); })) return;
+    // The price decimals below are those of the document currency.
+    if (!guard_([&] { self_.FindValuta(Variant(currency_)); })) return;
+    const bool given = which_ == kPrice1 ? !num.IsEmpty() && !num.IsNull() : !num.IsEmpty();
+    if (given && !SetPrice(num)) return;
+    if (!guard_([&] { body_->Set("DO30_FLGPRSCVAR", Variant(true)); })) return;
+    if (!ChangeDerivedPrices(flag_first, flag_second)) return;
+    guard_([&] { cc_.Calculation().RowPricesChanged(body_); });
+  }
+
+ private:
+  Recordset& Header() {
+    auto rs = cc_.Recordsets().Get(DocumentTable::kHeader);
+    if (!rs) Raise(err::kObjectNotSet, f_.procedure, "the document has no header (DO11)");
+    return *rs;
+  }
+
+  // The price as given, then its rate-inclusive twin when a price is stored.
+  bool SetPrice(const Variant& num) {
+    if (!guard_([&] {
+          const Variant value = NzDec(num);
+          if (NzDec(body_->Get(f_.price)) == value) return;
+          // A customer/supplier price of 0 means the row has none.
+          const bool none = which_ == kPriceCF && NzDecimal(value).is_zero();
+          body_->Set(f_.price, none ? Variant::Null() : value);
+        })) {
+      return false;
+    }
+    bool stored = true;
+    if (which_ != kPrice1 && !guard_([&] { stored = !body_->Get(f_.price).IsNull(); })) {
+      return false;
+    }
+    return !stored || SetTwin();
+  }
+
+  // The twin holds the price with the row's rate added, unless the document
+  // keeps gross prices (and the row is not a non-deductible expense).
+  bool SetTwin() {
+    const Variant zero(int16_t{0});
+    Variant rate = zero;
+    Variant gross_prices = zero;
+    bool non_deductible = false;
+    if (!guard_([&] { rate = cc_.Calculation().PrimaryRowRate(body_); })) return false;
+    if (!guard_([&] { gross_prices = NzDec(Header().Get("DO11_FLGDEFPIEDE")); })) return false;
+    if (!guard_([&] { non_deductible = self_.RigaSpesaNonDefiscalizzabile(body_); })) return false;
+    return guard_([&] {
+      const Variant price = NzDec(body_->Get(f_.price));
+      if ((non_deductible || gross_prices == zero) && !NzDecimal(rate).is_zero()) {
+        WriteIfChanged(*body_, f_.twin,
+                       price + Variant(cc_.Calculation().RateAmount(
+                                   price, rate, currency_, cc_.Currency().price_decimals)));
+      } else {
+        WriteIfChanged(*body_, f_.twin, body_->Get(f_.price));
+      }
+    });
+  }
+
+  // The partners the flags name follow a price that is not 0.
+  bool ChangeDerivedPrices(bool flag_first, bool flag_second) {
+    bool has_price = false;
+    if (!guard_([&] { has_price = !NzDecimal(body_->Get(f_.price)).is_zero(); })) return false;
+    if (!has_price) return true;
+    for (int position = 0; position < 2; ++position) {
+      if (!(position == 0 ? flag_first : flag_second)) continue;
+      if (!ChangePartner(kPartners[which_][position])) return false;
+    }
+    return true;
+  }
+
+  bool ChangePartner(Price target) {
+    Variant value;
+    bool follows = false;
+    if (!guard_([&] { follows = Derived(*body_, which_, target, value); })) return false;
+    if (!follows) return true;
+    if (!guard_([&] {
+          value = self_.Arrotondamento(value, ICLSMG_TARVOLIN::kPriceDecimals, Variant(currency_));
+        })) {
+      return false;
+    }
+    return guard_([&] { ChangeFrom(self_, which_, target, body_, value); });
+  }
+
+  ICLSMG_TARVOLIN& self_;
+  CoreDocument& cc_;
+  const Price which_;
+  const PriceFields& f_;
+  std::shared_ptr<Recordset>& body_;
+  ErrorGuard guard_;
+  std::string currency_;
+};
+
 void ChangeRelatedPrice(ICLSMG_TARVOLIN& self, CoreDocument& cc, Price which,
                         std::shared_ptr<Recordset>& body, const Variant& num, bool flag_first,
                         bool flag_second) {
-  const PriceFields& f = kPrices[which];
-  const Variant zero(int16_t{0});
-  ErrorGuard guard(cc.Dialogue().Errors(), f.procedure);
-  if (!body) Raise(err::kObjectNotSet, f.procedure, "no body rows recordset");
-  const auto header = [&]() -> Recordset& {
-    auto rs = cc.Recordsets().Get(DocumentTable::kHeader);
-    if (!rs) Raise(err::kObjectNotSet, f.procedure, "the document has no header (DO11)");
-    return *rs;
-  };
-  std::string currency;
-  if (!guard([&] { currency = Upper(NzStr(header().Get("DO11_VALUTA_CG08"))); })) return;
-  // The price decimals below are those of the document currency.
-  if (!guard([&] { self.FindValuta(Variant(currency)); })) return;
-
-  const bool given = which == kPrice1 ? !num.IsEmpty() && !num.IsNull() : !num.IsEmpty();
-  if (given) {
-    if (!guard([&] {
-          const Variant value = NzDec(num);
-          if (NzDec(body->Get(f.price)) == value) return;
-          // A customer/supplier price of 0 means the row has none.
-          const bool none = which == kPriceCF && NzDecimal(value).is_zero();
-          body->Set(f.price, none ? Variant::Null() : value);
-        })) {
-      return;
-    }
-    bool stored = true;
-    if (which != kPrice1 && !guard([&] { stored = !body->Get(f.price).IsNull(); })) return;
-    if (stored) {
-      Variant rate = zero;
-      Variant gross_prices = zero;
-      bool non_deductible = false;
-      if (!guard([&] { rate = cc.Calculation().PrimaryRowRate(body); })) return;
-      if (!guard([&] { gross_prices = NzDec(header().Get("DO11_FLGDEFPIEDE")); })) return;
-      if (!guard([&] { non_deductible = self.RigaSpesaNonDefiscalizzabile(body); })) return;
-      if (!guard([&] {
-            const Variant price = NzDec(body->Get(f.price));
-            if ((non_deductible || gross_prices == zero) && !NzDecimal(rate).is_zero()) {
-              WriteIfChanged(*body, f.twin,
-                             price + Variant(cc.Calculation().RateAmount(
-                                         price, rate, currency, cc.Currency().price_decimals)));
-            } else {
-              WriteIfChanged(*body, f.twin, body->Get(f.price));
-            }
-          })) {
-        return;
-      }
-    }
-  }
-  if (!guard([&] { body->Set("DO30_FLGPRSCVAR", Variant(true)); })) return;
-
-  bool has_price = false;
-  if (!guard([&] { has_price = !NzDecimal(body->Get(f.price)).is_zero(); })) return;
-  if (has_price) {
-    for (int position = 0; position < 2; ++position) {
-      if (!(position == 0 ? flag_first : flag_second)) continue;
-      const Price target = kPartners[which][position];
-      Variant value;
-      bool follows = false;
-      if (!guard([&] { follows = Derived(*body, which, target, value); })) return;
-      if (!follows) continue;
-      if (!guard([&] { value = self.Arrotondamento(value, 1, Variant(currency)); })) return;
-      if (!guard([&] { ChangeFrom(self, which, target, body, value); })) return;
-    }
-  }
-  guard([&] { cc.Calculation().RowPricesChanged(body); });
+  RelatedPriceChange(self, cc, which, body).Run(num, flag_first, flag_second);
 }
 
 // Counts the nesting of one change; prices set up to derive from each other

@@ -321,41 +321,70 @@ class DatabasePaymentTermsCalculator final : public PaymentTermsCalculator {
     for (size_t i = 0; i < count; ++i) {
       due_dates.push_back(DueDate(start, terms.installments[i], i + 1));
     }
+    Sides sides = CurrencySides();
+    const int fixed_mode =
+        count > 1 ? SetFixedAmounts(terms, sides.foreign, sides.rate, sides.home, sides.away) : 0;
+    ChargeExpenses(terms, sides);
+    MakeInstallments(terms, sides, fixed_mode, start, due_dates);
+  }
 
+  // The company-currency side and, for a document in another currency, the
+  // document side with the exchange rate between them.
+  struct Sides {
+    Side home, away;
+    bool foreign = false;
+    Decimal rate;
+  };
+
+  Sides CurrencySides() const {
     const std::string company_currency = NzStr(Variant(company->currency_code));
     const std::string currency = NzStr(Variant(inputs.currency));
-    const bool foreign = !EqualsNoCase(currency, company_currency);
-    Side home, away;
+    Sides sides;
+    sides.foreign = !EqualsNoCase(currency, company_currency);
+    Side& home = sides.home;
+    Side& away = sides.away;
     home.name = "company currency";
     home.decimals = DecimalsOf(*company, company_currency);
     away.name = "document currency";
-    Decimal rate;
-    if (foreign) {
+    if (sides.foreign) {
       away.decimals = DecimalsOf(*company, currency);
       const auto given = NumberOf(inputs.exchange_rate);
       if (!given || *given <= Decimal()) {
         Fail(result::kToDocumentCurrencyError, "exchange rate " + NzStr(inputs.exchange_rate) +
                                                    " of " + currency + " is not above 0");
       }
-      rate = *given;
+      sides.rate = *given;
     }
     home.amount = SideSum(inputs, &AmountPair::company);
     home.tax = NzDecimal(inputs.tax.company);
     away.amount = SideSum(inputs, &AmountPair::document);
     away.tax = NzDecimal(inputs.tax.document);
+    return sides;
+  }
 
-    const int fixed_mode = count > 1 ? SetFixedAmounts(terms, foreign, rate, home, away) : 0;
-
+  // Stamps and collection expenses of each installment, when charged.
+  void ChargeExpenses(const Terms& terms, Sides& sides) const {
+    Side& home = sides.home;
+    Side& away = sides.away;
     if (StampsCharged()) home.stamps = Rounded(terms.stamps, home.decimals);
     if (CollectionCharged()) {
       home.collection_expenses = Rounded(terms.collection_expenses, home.decimals);
     }
-    if (foreign) {
-      away.stamps = ToDocument(home.stamps, rate, away.decimals, "stamps");
+    if (sides.foreign) {
+      away.stamps = ToDocument(home.stamps, sides.rate, away.decimals, "stamps");
       away.collection_expenses =
-          ToDocument(home.collection_expenses, rate, away.decimals, "collection expenses");
+          ToDocument(home.collection_expenses, sides.rate, away.decimals, "collection expenses");
     }
+  }
 
+  // Splits both sides by the terms' percentages into the installments, and
+  // the result's totals.
+  void MakeInstallments(const Terms& terms, const Sides& sides, int fixed_mode, const Date& start,
+                        const std::vector<Date>& due_dates) {
+    const Side& home = sides.home;
+    const Side& away = sides.away;
+    const bool foreign = sides.foreign;
+    const size_t count = due_dates.size();
     std::vector<Decimal> percentages{Decimal(100)};
     if (!inputs.no_staggering) {
       percentages.clear();

@@ -6,11 +6,12 @@
 #include <array>
 #include <string_view>
 
+#include "engine/engine_object.h"
 #include "engine/failure_message.h"
+#include "recordset/value_rules.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/automation/text.h"
 #include "tarvolin/db/connection.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "tarvolin/schedule/payment_terms.h"
 
@@ -18,7 +19,6 @@ namespace tarvolin {
 namespace {
 
 constexpr char kProcedure[] = "RicalcolaScadenze";
-constexpr int32_t kInformationStyle = 64;
 
 constexpr FailureText kFailures[] = {
     {1, "MANCANO I PARAMETRI PER LA CONNESSIONE", 67599},
@@ -51,23 +51,21 @@ constexpr std::array<std::string_view, 11> kFieldsThatDoNotCount = {"DO79_INDTIP
                                                                     "DO79_ACCONTO"};
 
 bool IsNumericType(DataType type) {
-  switch (static_cast<int>(type)) {
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 14:
-    case 16:
-    case 17:
-    case 18:
-    case 19:
-    case 20:
-    case 21:
-    case 131:
+  switch (type) {
+    case DataType::kSmallInt:
+    case DataType::kInteger:
+    case DataType::kSingle:
+    case DataType::kDouble:
+    case DataType::kCurrency:
+    case DataType::kDecimal:
+    case DataType::kTinyInt:
+    case DataType::kBigInt:
+    case DataType::kNumeric:
       return true;
     default:
-      return false;
+      // The unsigned integer types (17-19, 21) have no name of ours: no
+      // recordset here makes them, a database schema might.
+      return static_cast<int>(type) >= 17 && static_cast<int>(type) <= 21;
   }
 }
 
@@ -239,32 +237,7 @@ class ScheduleRebuild {
         !run_([&] { row_agents = SortedClone(recordsets_.Get(DocumentTable::kAgents)); })) {
       return false;
     }
-    if (header_flag && row_flag) {
-      bool flagged = false;
-      if (!run_([&] {
-            Use(header_agents, "no header agents").SetFilter("DO29_FLGAGERIFER = 1");
-            flagged = header_agents->RecordCount() > 0;
-          })) {
-        return false;
-      }
-      if (flagged) {
-        if (!run_([&] {
-              const Variant reference = NzDec(header_agents->Get("DO29_IDAGENTE_MG17"));
-              Use(row_agents, "no row agents")
-                  .SetFilter("DO21_IDAGENTE_MG17 = " + reference.CStr());
-              if (row_agents->RecordCount() > 0) agent = reference;
-            })) {
-          return false;
-        }
-      } else if (!run_.Each([&] { Use(header_agents, "no header agents").ClearFilter(); },
-                            [&] {
-                              if (header_agents->RecordCount() == 1) {
-                                agent = NzDec(header_agents->Get("DO29_IDAGENTE_MG17"));
-                              }
-                            })) {
-        return false;
-      }
-    }
+    if (header_flag && row_flag && !AgentOfBoth(header_agents, row_agents, agent)) return false;
     const auto first_of = [&](const std::shared_ptr<Recordset>& agents, const char* field) {
       return run_([&] {
         if (Use(agents, "no agents").RecordCount() == 0) return;
@@ -279,6 +252,32 @@ class ScheduleRebuild {
     }
     args_.CodiceAgente = NzDecimal(agent) > Decimal(0) ? agent.CStr() : "";
     return true;
+  }
+
+  // With agents on both the header and the rows: the header agent flagged
+  // as the reference when the rows have it too, else the only header agent.
+  bool AgentOfBoth(const std::shared_ptr<Recordset>& header_agents,
+                   const std::shared_ptr<Recordset>& row_agents, Variant& agent) {
+    bool flagged = false;
+    if (!run_([&] {
+          Use(header_agents, "no header agents").SetFilter("DO29_FLGAGERIFER = 1");
+          flagged = header_agents->RecordCount() > 0;
+        })) {
+      return false;
+    }
+    if (flagged) {
+      return run_([&] {
+        const Variant reference = NzDec(header_agents->Get("DO29_IDAGENTE_MG17"));
+        Use(row_agents, "no row agents").SetFilter("DO21_IDAGENTE_MG17 = " + reference.CStr());
+        if (row_agents->RecordCount() > 0) agent = reference;
+      });
+    }
+    return run_.Each([&] { Use(header_agents, "no header agents").ClearFilter(); },
+                     [&] {
+                       if (header_agents->RecordCount() == 1) {
+                         agent = NzDec(header_agents->Get("DO29_IDAGENTE_MG17"));
+                       }
+                     });
   }
 
   // The old installments go; the new ones are added through this clone.
@@ -480,7 +479,7 @@ class ScheduleRebuild {
   void TellCalculatorFailure(int32_t result) {
     document_.Dialogue().MessageBox(FailureMessage(engine_, "Errore nel calcolo delle scadenze",
                                                    67598, kFailures, kGenericFailure, result),
-                                    kProcedure, kInformationStyle);
+                                    kProcedure, DialogueServices::kInformationStyle);
   }
 
   // One AddScadenza call with its arguments: one statement.

@@ -11,9 +11,9 @@
 #include <optional>
 #include <string>
 
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/calculation_trace.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "totals/accumulators.h"
 
@@ -210,6 +210,8 @@ class BodyRowPass {
     return collected;
   }
 
+  // Being reworked for speed; to be split.
+  // NOLINTNEXTLINE(readability-function-cognitive-complexity)
   void NetOfFootDiscounts() {
     if (NzDecimal(Field(f_.escl_sc_piede)) != Decimal(0) ||
         NzDecimal(Field(f_.tipo_omag)) != Decimal(0)) {
@@ -298,6 +300,8 @@ class BodyRowPass {
         total - cc_.Calculation().DiscountByPercentage(total, incidence, company_currency_);
     remaining = remaining - share;
     if (trace_) TraceShare(row_amount, base, total, incidence, share, remaining);
+    // A Variant copy, no heavier than the move.
+    // NOLINTNEXTLINE(performance-no-automatic-move)
     return share;
   }
 

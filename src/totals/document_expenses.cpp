@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "totals/accumulators.h"
 
@@ -43,6 +44,194 @@ Variant BracketNumber(const Recordset& bracket, std::string_view field, const st
   }
 }
 
+// Prices the expense rows of one recalculation, one entry of the expense
+// arrays at a time, and adds each into the totals, counterparts and bases.
+class ExpenseCalculation {
+ public:
+  ExpenseCalculation(ICLSMG_TARVOLIN& self, CLSMG_TARVOLIN::ExpenseArgs& args,
+                     CoreDocument& document, Connection& connection,
+                     std::shared_ptr<Recordset> header, const CLSMG_TARVOLIN& engine)
+      : self_(self),
+        args_(args),
+        document_(document),
+        connection_(connection),
+        header_(std::move(header)),
+        body_(*args.RstCorpo),
+        totals_(*args.AccumulatoriTotali),
+        calculation_(document.Calculation()),
+        company_(args.DocInValutaAzienda),
+        company_currency_(document.Services().CompanyCurrencyCode()),
+        currency_(args.CodiceValuta),
+        prog_riga_(engine.ArrSpeseProgRiga()),
+        tipo_spesa_(engine.ArrSpeseTipoSpesa()),
+        tipo_tot_(engine.ArrSpeseTipoTot()),
+        tipo_aliq_(engine.ArrSpeseTipoAliq()) {}
+
+  void Run(size_t count) {
+    for (size_t i = 0; i < count; ++i) PriceEntry(i);
+    body_.ClearFilter();
+  }
+
+ private:
+  void PriceEntry(size_t i) {
+    // The row of the entry, alone.
+    body_.SetFilter("DO30_PROGRIGA = " + std::to_string(prog_riga_[i]));
+    if (body_.RecordCount() != 1) return;
+    if (BelongsToLink()) return;
+    // The amount and the row's prices, unless kept by hand (9).
+    if (NzDec(body_.Get("DO30_INDPROVRIGA")) != Variant(int16_t{9})) {
+      const Variant amount = Amount(tipo_spesa_[i], tipo_tot_[i]);
+      if (tipo_spesa_[i] != 0) SetRowPrices(amount);
+    }
+    // The row's amounts follow its prices.
+    calculation_.RecalculateRow(args_.RstCorpo, true);
+    if (args_.ContropartiteCastellettoIva && tipo_aliq_[i] != 1) AddCounterpart();
+    if (!args_.TotaliDocumento) return;
+    AddSundryExpenseTotals();
+    AddWithholdingBases();
+  }
+
+  // A row linked as kind 5 belongs to the link: left alone.
+  bool BelongsToLink() {
+    ExpenseLinks* links = calculation_.ExpenseLinkLookup();
+    if (links == nullptr) return false;
+    args_.RecordLinkato = links->Find(body_.Get("DO30_NUMREG_CO99"), body_.Get("DO30_PROGRIGA"));
+    return args_.RecordLinkato &&
+           NzDec(args_.RecordLinkato->Get("LP11_INDTIPOSPESA")) == Variant(int16_t{5});
+  }
+
+  // The base of totals kinds 0, 1 and 3 (kind 2 asks the document).
+  Variant TotalsBase(int16_t kind) {
+    switch (kind) {
+      case 0:
+        return totals_[company_ ? acc::kNetGoods : acc::Val(acc::kNetGoods)];
+      case 1:
+        return totals_[company_ ? acc::kGrossGoods : acc::Val(acc::kGrossGoods)];
+      case 3: {
+        auto totals = document_.Recordsets().Get(DocumentTable::kTotals);
+        if (!totals || totals->Bof() || totals->Eof()) {
+          Raise(err::kNoCurrentRecord, kSource, "the document has no totals record (DO13)");
+        }
+        return company_
+                   ? NzDec(totals->Get("DO13_TOTIMPONIBILE")) + NzDec(totals->Get("DO13_TOTIVA"))
+                   : NzDec(totals->Get("DO13_TOTIMPONIBILE_VAL")) +
+                         NzDec(totals->Get("DO13_TOTIVA_VAL"));
+      }
+      default:
+        return kZero;
+    }
+  }
+
+  std::string BracketStatement(const std::string& code, const Variant& base, bool by_limit) {
+    std::string sql = std::string(" SELECT") + "    MG05_FINOA," + "    MG05_IMPORTO," +
+                      "    MG05_PERC" + " FROM" + "    MG05_SCAGLSPESE WITH (NOLOCK)" + " WHERE" +
+                      "    MG05_CODICE_MG04 = '" + SqlQuoted(code) + "' AND" +
+                      "    MG05_CODICE_CG08 = '" + SqlQuoted(currency_) + "'";
+    if (by_limit) {
+      sql += std::string(" AND") + "    MG05_FINOA >= " + document_.Dialogue().NumberAsSql(base);
+    }
+    sql += std::string(" ORDER BY") + "    MG05_FINOA";
+    return sql;
+  }
+
+  // Kinds 1-5 take their amount from the first bracket of the expense in the
+  // document currency (3-5 the first at or above the base): a percentage of
+  // the base (not kind 3), plus the fixed amount (kinds 2, 3 and 5).
+  Variant Amount(int16_t kind, int16_t totals_kind) {
+    Variant amount = kZero;
+    const std::string code = NzStr(body_.Get("DO30_CODSPESA_MG04"));
+    if (kind < 1 || kind > 5) return amount;
+    Variant base = totals_kind == 2 ? calculation_.ExpenseBase(code, company_, kZero, true)
+                                    : TotalsBase(totals_kind);
+    args_.RstLavoro = connection_.Execute(BracketStatement(code, base, kind >= 3), nullptr,
+                                          execute_option::kCommandText);
+    Recordset& bracket = *args_.RstLavoro;
+    if (bracket.State() == ObjectState::kOpen && !bracket.Eof()) {
+      const Variant limit = BracketNumber(bracket, "MG05_FINOA", code, currency_);
+      const Variant fixed = BracketNumber(bracket, "MG05_IMPORTO", code, currency_);
+      const Variant percentage = BracketNumber(bracket, "MG05_PERC", code, currency_);
+      if (kind != 3) {
+        if (totals_kind == 2) base = calculation_.ExpenseBase(code, company_, limit, false);
+        amount =
+            calculation_.PercentageOf(base, percentage, company_ ? company_currency_ : currency_);
+      }
+      if (kind == 2 || kind == 3 || kind == 5) amount = amount + fixed;
+    }
+    if (bracket.State() == ObjectState::kOpen) bracket.Close();
+    args_.RstLavoro.reset();
+    return amount;
+  }
+
+  // The amount becomes the row's price, its discounts and markups cleared.
+  void SetRowPrices(const Variant& amount) {
+    if (self_.RigaSpesaNonDefiscalizzabile(args_.RstCorpo)) {
+      WriteIfChanged(body_, "DO30_PREZZO1", amount);
+      WriteIfChanged(body_, "DO30_PREZZO2", kZero);
+    } else {
+      self_.ImpostaPrezziPerRigaDaLordo(header_, args_.RstCorpo, amount, 1, false);
+    }
+    for (const char* field : kRowDiscountsAndMarkups) WriteIfChanged(body_, field, kZero);
+  }
+
+  // Counterparts and the document amount.
+  void AddCounterpart() {
+    self_.AggiungiContropartitaDaCorpo(args_.RstCorpo);
+    Add(acc::kTaxable, NzDec(body_.Get("DO30_IMPORTO")));
+    Add(acc::Val(acc::kTaxable), NzDec(body_.Get("DO30_IMPORTO_VAL")));
+  }
+
+  // Sundry-expense totals by totalizer, without the rate a gross price holds.
+  void AddSundryExpenseTotals() {
+    const Variant rate = calculation_.PrimaryRowRate(args_.RstCorpo);
+    if (args_.AliquotaRiga != nullptr) *args_.AliquotaRiga = rate;
+    const Variant gross_prices = NzDec(header_->Get("DO11_FLGDEFPIEDE"));
+    const Variant totalizer = NzDec(body_.Get("DO30_INDTOTALIZ"));
+    for (int32_t k = 1; k <= 4; ++k) {
+      if (totalizer != Variant(k)) continue;
+      const auto index = acc::kSundryExpenses1 + 2 * static_cast<size_t>(k - 1);
+      const Variant amount_company = NzDec(body_.Get("DO30_IMPORTO"));
+      const Variant amount_document = NzDec(body_.Get("DO30_IMPORTO_VAL"));
+      if (self_.RigaSpesaNonDefiscalizzabile(args_.RstCorpo) || NzDec(rate) == kZero ||
+          gross_prices == kZero) {
+        Add(index, amount_company);
+        Add(index + 1, amount_document);
+      } else {
+        Add(index,
+            Variant(calculation_.AmountWithoutRate(amount_company, rate, company_currency_)));
+        Add(index + 1, Variant(calculation_.AmountWithoutRate(amount_document, rate, currency_)));
+      }
+    }
+  }
+
+  void AddWithholdingBases() {
+    for (const auto& [flag, base] : kWithholdingFlags) {
+      if (NzDec(body_.Get(flag)) != Variant(int16_t{1})) continue;
+      calculation_.SetWithholdingBase(
+          base, calculation_.GetWithholdingBase(base) + NzDec(body_.Get("DO30_IMPNETSCP")));
+    }
+  }
+
+  void Add(size_t index, const Variant& value) { totals_[index] = totals_[index] + value; }
+
+  static inline const Variant kZero{int16_t{0}};
+
+  ICLSMG_TARVOLIN& self_;
+  CLSMG_TARVOLIN::ExpenseArgs& args_;
+  CoreDocument& document_;
+  Connection& connection_;
+  std::shared_ptr<Recordset> header_;
+  Recordset& body_;
+  VariantArray& totals_;
+  CalculationServices& calculation_;
+  const bool company_;
+  const std::string company_currency_;
+  const std::string& currency_;
+  const std::vector<int32_t>& prog_riga_;
+  const std::vector<int16_t>& tipo_spesa_;
+  const std::vector<int16_t>& tipo_tot_;
+  const std::vector<int16_t>& tipo_aliq_;
+};
+
 }  // namespace
 
 void CLSMG_TARVOLIN::RicalcolaTotaliDaRigheCorpo_CalcoloSpese(ExpenseArgs& args) {
@@ -63,141 +252,7 @@ void CLSMG_TARVOLIN::RicalcolaTotaliDaRigheCorpo_CalcoloSpese(ExpenseArgs& args)
     }
     auto header = document->Recordsets().Get(DocumentTable::kHeader);
     if (!header) Raise(err::kObjectNotSet, kSource, "the document has no header (DO11)");
-    Recordset& body = *args.RstCorpo;
-    VariantArray& totals = *args.AccumulatoriTotali;
-    CalculationServices& calculation = document->Calculation();
-    const Variant zero(int16_t{0});
-    const bool company = args.DocInValutaAzienda;
-    const std::string company_currency = document->Services().CompanyCurrencyCode();
-    const std::string& currency = args.CodiceValuta;
-    const auto add = [&](size_t index, const Variant& value) {
-      totals[index] = totals[index] + value;
-    };
-
-    // The base of totals kinds 0, 1 and 3 (kind 2 asks the document).
-    const auto totals_base = [&](int16_t kind) -> Variant {
-      switch (kind) {
-        case 0:
-          return totals[company ? acc::kNetGoods : acc::Val(acc::kNetGoods)];
-        case 1:
-          return totals[company ? acc::kGrossGoods : acc::Val(acc::kGrossGoods)];
-        case 3: {
-          auto totals = document->Recordsets().Get(DocumentTable::kTotals);
-          if (!totals || totals->Bof() || totals->Eof()) {
-            Raise(err::kNoCurrentRecord, kSource, "the document has no totals record (DO13)");
-          }
-          return company
-                     ? NzDec(totals->Get("DO13_TOTIMPONIBILE")) + NzDec(totals->Get("DO13_TOTIVA"))
-                     : NzDec(totals->Get("DO13_TOTIMPONIBILE_VAL")) +
-                           NzDec(totals->Get("DO13_TOTIVA_VAL"));
-        }
-        default:
-          return zero;
-      }
-    };
-
-    for (size_t i = 0; i < count; ++i) {
-      // 1. The row of the entry, alone.
-      body.SetFilter("DO30_PROGRIGA = " + std::to_string(arr_spese_prog_riga_[i]));
-      if (body.RecordCount() != 1) continue;
-      Variant amount = zero;
-
-      // 2. A row linked as kind 5 belongs to the link: left alone.
-      if (ExpenseLinks* links = calculation.ExpenseLinkLookup()) {
-        args.RecordLinkato = links->Find(body.Get("DO30_NUMREG_CO99"), body.Get("DO30_PROGRIGA"));
-        if (args.RecordLinkato &&
-            NzDec(args.RecordLinkato->Get("LP11_INDTIPOSPESA")) == Variant(int16_t{5})) {
-          continue;
-        }
-      }
-
-      // 3-5. The amount and the row's prices, unless kept by hand (9).
-      const int16_t kind = arr_spese_tipo_spesa_[i];
-      const int16_t totals_kind = arr_spese_tipo_tot_[i];
-      if (NzDec(body.Get("DO30_INDPROVRIGA")) != Variant(int16_t{9})) {
-        const std::string code = NzStr(body.Get("DO30_CODSPESA_MG04"));
-        const bool bracketed = kind >= 1 && kind <= 5;
-        const bool by_limit = kind >= 3;
-        if (bracketed) {
-          Variant base = totals_kind == 2 ? calculation.ExpenseBase(code, company, zero, true)
-                                          : totals_base(totals_kind);
-          std::string sql = std::string(" SELECT") + "    MG05_FINOA," + "    MG05_IMPORTO," +
-                            "    MG05_PERC" + " FROM" + "    MG05_SCAGLSPESE WITH (NOLOCK)" +
-                            " WHERE" + "    MG05_CODICE_MG04 = '" + SqlQuoted(code) + "' AND" +
-                            "    MG05_CODICE_CG08 = '" + SqlQuoted(currency) + "'";
-          if (by_limit) {
-            sql +=
-                std::string(" AND") + "    MG05_FINOA >= " + document->Dialogue().NumberAsSql(base);
-          }
-          sql += std::string(" ORDER BY") + "    MG05_FINOA";
-          args.RstLavoro = connection->Execute(sql, nullptr, execute_option::kCommandText);
-          Recordset& bracket = *args.RstLavoro;
-          if (bracket.State() == ObjectState::kOpen && !bracket.Eof()) {
-            const Variant limit = BracketNumber(bracket, "MG05_FINOA", code, currency);
-            const Variant fixed = BracketNumber(bracket, "MG05_IMPORTO", code, currency);
-            const Variant percentage = BracketNumber(bracket, "MG05_PERC", code, currency);
-            if (kind != 3) {
-              if (totals_kind == 2) base = calculation.ExpenseBase(code, company, limit, false);
-              amount =
-                  calculation.PercentageOf(base, percentage, company ? company_currency : currency);
-            }
-            if (kind == 2 || kind == 3 || kind == 5) amount = amount + fixed;
-          }
-          if (bracket.State() == ObjectState::kOpen) bracket.Close();
-          args.RstLavoro.reset();
-        }
-        if (kind != 0) {
-          const bool non_deductible = Self().RigaSpesaNonDefiscalizzabile(args.RstCorpo);
-          if (non_deductible) {
-            WriteIfChanged(body, "DO30_PREZZO1", amount);
-            WriteIfChanged(body, "DO30_PREZZO2", zero);
-          } else {
-            Self().ImpostaPrezziPerRigaDaLordo(header, args.RstCorpo, amount, 1, false);
-          }
-          for (const char* field : kRowDiscountsAndMarkups) WriteIfChanged(body, field, zero);
-        }
-      }
-
-      // 6. The row's amounts follow its prices.
-      calculation.RecalculateRow(args.RstCorpo, true);
-
-      // 7. Counterparts and the document amount.
-      if (args.ContropartiteCastellettoIva && arr_spese_tipo_aliq_[i] != 1) {
-        Self().AggiungiContropartitaDaCorpo(args.RstCorpo);
-        add(acc::kTaxable, NzDec(body.Get("DO30_IMPORTO")));
-        add(acc::Val(acc::kTaxable), NzDec(body.Get("DO30_IMPORTO_VAL")));
-      }
-      if (!args.TotaliDocumento) continue;
-
-      // 9. Sundry-expense totals by totalizer, without the rate a gross price holds.
-      const Variant rate = calculation.PrimaryRowRate(args.RstCorpo);
-      if (args.AliquotaRiga != nullptr) *args.AliquotaRiga = rate;
-      const Variant gross_prices = NzDec(header->Get("DO11_FLGDEFPIEDE"));
-      const Variant totalizer = NzDec(body.Get("DO30_INDTOTALIZ"));
-      for (int32_t k = 1; k <= 4; ++k) {
-        if (totalizer != Variant(k)) continue;
-        const auto index = acc::kSundryExpenses1 + 2 * static_cast<size_t>(k - 1);
-        const Variant amount_company = NzDec(body.Get("DO30_IMPORTO"));
-        const Variant amount_document = NzDec(body.Get("DO30_IMPORTO_VAL"));
-        if (Self().RigaSpesaNonDefiscalizzabile(args.RstCorpo) || NzDec(rate) == zero ||
-            gross_prices == zero) {
-          add(index, amount_company);
-          add(index + 1, amount_document);
-        } else {
-          add(index,
-              Variant(calculation.AmountWithoutRate(amount_company, rate, company_currency)));
-          add(index + 1, Variant(calculation.AmountWithoutRate(amount_document, rate, currency)));
-        }
-      }
-
-      // 10. Withholding and contribution bases.
-      for (const auto& [flag, base] : kWithholdingFlags) {
-        if (NzDec(body.Get(flag)) != Variant(int16_t{1})) continue;
-        calculation.SetWithholdingBase(
-            base, calculation.GetWithholdingBase(base) + NzDec(body.Get("DO30_IMPNETSCP")));
-      }
-    }
-    body.ClearFilter();
+    ExpenseCalculation(Self(), args, *document, *connection, std::move(header), *this).Run(count);
   });
 }
 

@@ -5,8 +5,8 @@
 #include <array>
 #include <string_view>
 
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 
 namespace tarvolin {
 namespace {
@@ -71,90 +71,126 @@ Recordset& Use(const std::shared_ptr<Recordset>& recordset) {
   return *recordset;
 }
 
-}  // namespace
+// Brings the grouped rows in step with the body rows. Every statement runs on
+// its own under the error service's answers, so a field that cannot be copied
+// costs that field only; a step returns false when the procedure must be
+// left. Loops are bounded by the rows they started with: a move that fails
+// and is passed over cannot keep one going.
+class GroupedRowsSync {
+ public:
+  explicit GroupedRowsSync(CoreDocument& document)
+      : recordsets_(document.Recordsets()),
+        run_(document.Dialogue().Errors(), "SyncDocCorpoRaggr") {}
 
-// Every statement runs on its own under the error service's answers, so a
-// field that cannot be copied costs that field only. Loops are bounded by the
-// rows they started with: a move that fails and is passed over cannot keep
-// one going.
-void CLSMG_TARVOLIN::SyncDocCorpoRaggr(int32_t ProgRiga) {
-  auto document = cc_;
-  if (!document) return;
-  ErrorGuard run(document->Dialogue().Errors(), "SyncDocCorpoRaggr");
-  auto& recordsets = document->Recordsets();
-  std::shared_ptr<Recordset> grouped, body, order;
-  FieldMap body_map, order_map;
-  if (!run.Each(
-          [&] {
-            auto rows = recordsets.Get(DocumentTable::kGroupedRows);
-            grouped = Use(rows).Clone();
-            grouped->SetSort(rows->Sort());
-          },
-          [&] {
-            auto rows = recordsets.Get(DocumentTable::kBody);
-            body = Use(rows).Clone();
-            body->SetSort(rows->Sort());
-            body_map = MapFields<11, 3>(*body, Use(grouped), kSummedBodyFields, nullptr);
-          },
-          [&] {
-            auto rows = recordsets.Get(DocumentTable::kBodyOrderData);
-            if (!rows) return;
-            order = rows->Clone();
-            order_map = MapFields(*order, Use(grouped), kSummedOrderFields, &kOrderKeyFields);
-          },
-          [&] {
-            if (ProgRiga != 0)
-              Use(grouped).SetFilter("DO30_PROGRIGA = " + std::to_string(ProgRiga));
-          })) {
-    return;
+  void Run(int32_t ProgRiga) {
+    if (!Open(ProgRiga)) return;
+    if (!grouped_ || !body_) return;
+    ResolveGroupedFields();
+    for (int32_t left = grouped_->RecordCount(); left > 0 && !grouped_->Eof(); --left) {
+      if (!SyncGroupedRow()) return;
+    }
   }
-  if (!grouped || !body) return;
+
+ private:
+  // Clones of the grouped rows, the body rows and their order data, the
+  // fields they share, and the grouped rows of ProgRiga alone (0: all).
+  bool Open(int32_t ProgRiga) {
+    return run_.Each(
+        [&] {
+          auto rows = recordsets_.Get(DocumentTable::kGroupedRows);
+          grouped_ = Use(rows).Clone();
+          grouped_->SetSort(rows->Sort());
+        },
+        [&] {
+          auto rows = recordsets_.Get(DocumentTable::kBody);
+          body_ = Use(rows).Clone();
+          body_->SetSort(rows->Sort());
+          body_map_ = MapFields<11, 3>(*body_, Use(grouped_), kSummedBodyFields, nullptr);
+        },
+        [&] {
+          auto rows = recordsets_.Get(DocumentTable::kBodyOrderData);
+          if (!rows) return;
+          order_ = rows->Clone();
+          order_map_ = MapFields(*order_, Use(grouped_), kSummedOrderFields, &kOrderKeyFields);
+        },
+        [&] {
+          if (ProgRiga != 0) Use(grouped_).SetFilter("DO30_PROGRIGA = " + std::to_string(ProgRiga));
+        });
+  }
 
   // A grid row's fourteen summed fields, as the grouped rows carry them.
-  std::vector<FieldRef> summed;
-  for (std::string_view name : kSummedBodyFields) {
-    if (auto field = grouped->TryResolve(name)) summed.push_back(*field);
+  void ResolveGroupedFields() {
+    for (std::string_view name : kSummedBodyFields) {
+      if (auto field = grouped_->TryResolve(name)) summed_.push_back(*field);
+    }
+    for (std::string_view name : kSummedOrderFields) {
+      if (auto field = grouped_->TryResolve(name)) summed_.push_back(*field);
+    }
+    progressive_ = grouped_->Resolve("DO30_PROGRIGA");
+    grid_flag_ = grouped_->Resolve("GRIGLIA");
   }
-  for (std::string_view name : kSummedOrderFields) {
-    if (auto field = grouped->TryResolve(name)) summed.push_back(*field);
-  }
-  const FieldRef progressive = grouped->Resolve("DO30_PROGRIGA");
-  const FieldRef grid_flag = grouped->Resolve("GRIGLIA");
-  const Variant zero(int16_t{0});
-  for (int32_t left = grouped->RecordCount(); left > 0 && !grouped->Eof(); --left) {
+
+  // The current grouped row from its body row, or a grid row from the rows
+  // it is the parent of; then on to the next.
+  bool SyncGroupedRow() {
     bool grid = false;
     bool has_rows = false;
-    if (!run.Each([&] { grid = grouped->Get(grid_flag) == Variant(int16_t{1}); },
-                  [&] {
-                    body->SetFilter((grid ? "DO30_PROGPADRE = " : "DO30_PROGRIGA = ") +
-                                    grouped->Get(progressive).CStr());
-                  },
-                  [&] { has_rows = !body->Eof(); })) {
-      return;
+    if (!run_.Each([&] { grid = grouped_->Get(grid_flag_) == Variant(int16_t{1}); },
+                   [&] {
+                     body_->SetFilter((grid ? "DO30_PROGPADRE = " : "DO30_PROGRIGA = ") +
+                                      grouped_->Get(progressive_).CStr());
+                   },
+                   [&] { has_rows = !body_->Eof(); })) {
+      return false;
     }
-    if (has_rows) {
-      for (const FieldRef& field : summed) {
-        if (grid && !run([&] { grouped->Set(field, zero); })) return;
-      }
-      for (int32_t rows = body->RecordCount(); rows > 0 && !body->Eof(); --rows) {
-        for (const auto& pair : body_map.pairs) {
-          if (!run([&] { ApplyField(pair, *body, *grouped, grid); })) return;
-        }
-        bool has_order = false;
-        if (order &&
-            !run.Each(
-                [&] { order->SetFilter("DO31_PROGRIGA = " + body->Get("DO30_PROGRIGA").CStr()); },
-                [&] { has_order = !order->Eof(); })) {
-          return;
-        }
-        for (const auto& pair : order_map.pairs) {
-          if (has_order && !run([&] { ApplyField(pair, *order, *grouped, grid); })) return;
-        }
-        if (!run([&] { body->MoveNext(); })) return;
-      }
-    }
-    if (!run.Each([&] { grouped->Update(); }, [&] { grouped->MoveNext(); })) return;
+    if (has_rows && !ApplyBodyRows(grid)) return false;
+    return run_.Each([&] { grouped_->Update(); }, [&] { grouped_->MoveNext(); });
   }
+
+  bool ApplyBodyRows(bool grid) {
+    const Variant zero(int16_t{0});
+    for (const FieldRef& field : summed_) {
+      if (grid && !run_([&] { grouped_->Set(field, zero); })) return false;
+    }
+    for (int32_t rows = body_->RecordCount(); rows > 0 && !body_->Eof(); --rows) {
+      if (!ApplyBodyRow(grid)) return false;
+    }
+    return true;
+  }
+
+  // One body row and its order data into the grouped row, then the next body row.
+  bool ApplyBodyRow(bool grid) {
+    for (const auto& pair : body_map_.pairs) {
+      if (!run_([&] { ApplyField(pair, *body_, *grouped_, grid); })) return false;
+    }
+    bool has_order = false;
+    if (order_ &&
+        !run_.Each(
+            [&] { order_->SetFilter("DO31_PROGRIGA = " + body_->Get("DO30_PROGRIGA").CStr()); },
+            [&] { has_order = !order_->Eof(); })) {
+      return false;
+    }
+    for (const auto& pair : order_map_.pairs) {
+      if (has_order && !run_([&] { ApplyField(pair, *order_, *grouped_, grid); })) return false;
+    }
+    return run_([&] { body_->MoveNext(); });
+  }
+
+  DocumentRecordsets& recordsets_;
+  ErrorGuard run_;
+  std::shared_ptr<Recordset> grouped_, body_, order_;
+  FieldMap body_map_, order_map_;
+  std::vector<FieldRef> summed_;
+  FieldRef progressive_{0};
+  FieldRef grid_flag_{0};
+};
+
+}  // namespace
+
+void CLSMG_TARVOLIN::SyncDocCorpoRaggr(int32_t ProgRiga) {
+  if (!cc_) return;
+  auto document = cc_;
+  GroupedRowsSync(*document).Run(ProgRiga);
 }
 
 }  // namespace tarvolin

@@ -3,9 +3,9 @@
 
 #include "totals/accumulators.h"
 
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/automation/text.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {
@@ -185,7 +185,7 @@ class DocumentRecalculation {
           engine_.GetTestoMessaggio("I conti merce che sono stati precedentemente variati\r"
                                     "verranno ricalcolati dalle righe di corpo del documento",
                                     29634, Variant()),
-          "", kInformationStyle);
+          "", DialogueServices::kInformationStyle);
     }
     if (!IsZero(header_->Get("DO11_FLGCONTIVAR"))) header_->Set("DO11_FLGCONTIVAR", kZero);
     document_->Notices().CounterpartsStep(false);
@@ -337,7 +337,7 @@ class DocumentRecalculation {
                                   "Riassociare manualmente gli acconti.\r\n\r\n"
                                   "Prima di riassociare gli acconti, registrare il documento",
                                   74393, Variant()),
-        "", kInformationStyle);
+        "", DialogueServices::kInformationStyle);
     if (HasTotalsRecord()) {
       Total(acc::kToPay) = Total(acc::kToPay) + NzDec(totals_rs_->Get("DO13_ACCONTO"));
       Total(acc::Val(acc::kToPay)) =
@@ -464,8 +464,6 @@ class DocumentRecalculation {
       engine_.SyncDocCorpoRaggr(body_rows_->Get("DO30_PROGRIGA").CLng());
     }
   }
-
-  static constexpr int32_t kInformationStyle = 64;
 
   CLSMG_TARVOLIN& engine_;
   ICLSMG_TARVOLIN& self_;  // public members are called as the host calls them

@@ -1,7 +1,7 @@
 // Services on single body rows: the modified-rows list, the discount detail of
 // a row, and the test for expense rows that VAT extraction must not reduce.
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {

@@ -1,6 +1,6 @@
 // Handing the totals of a recalculation to the document.
+#include "engine/engine_object.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 #include "totals/accumulators.h"
 
 namespace tarvolin {

@@ -12,9 +12,9 @@
 #include <initializer_list>
 #include <string>
 
+#include "engine/engine_object.h"
 #include "engine/trace_events.h"
 #include "tarvolin/automation/error_policy.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 
 namespace tarvolin {

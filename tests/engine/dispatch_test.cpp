@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/engine_object.h"
 #include "support/errors.h"
 #include "tarvolin/host/host_document.h"
 

@@ -9,17 +9,8 @@
 //    "twice": true,     (recalculating the written file gives the same recordsets;
 //                        the expectations then hold for both runs)
 //    "expect": {"DO30_DOCCORPO[2].DO30_IMPNETSCP": "200.71", ...}}
-// Expectation keys:
-//   TABLE[row].FIELD    a field of a recordset of the written file (row 1-based)
-//   TABLE.count         its number of rows
-//   TABLE.sum(FIELD)    the sum of a field over its rows (Null and unassigned as 0)
-//   SECTION.path        a value of another section of the written file, e.g.
-//                       state.highest_row_progressive, totals.DO13_TOTIVA,
-//                       shown_messages.count, shown_messages[1].text, edited_rows
-//   db:SELECT ...       the first column of the first row the company database gives
-// Values: numbers (as numbers or text) compare exactly as decimals, so "53.97"
-// equals 53.970 but not 53.971; text compares without the blanks that pad a
-// CHAR field; null is Null; "(unassigned)" is a field the file leaves out.
+// Expectation keys are paths into the written file or the company database
+// (tests/support/document_paths.h describes them and how values compare).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,7 +18,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -36,14 +26,14 @@
 #include "cli/recalc_command.h"
 #include "db/demo_database.h"
 #include "host/json_reader.h"
-#include "tarvolin/engine/value_helpers.h"
+#include "support/document_paths.h"
 #include "tarvolin/host/document_file.h"
 
 namespace tarvolin {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr std::string_view kUnassigned = "(unassigned)";
+using testing_support::Shown;
 
 fs::path Folder() { return fs::path(__FILE__).parent_path() / "documents"; }
 
@@ -73,77 +63,6 @@ json::Value ParseJson(const std::string& text, const std::string& what) {
   std::string error;
   if (!json::Parse(text, value, error)) ADD_FAILURE() << what << ": " << error;
   return value;
-}
-
-std::string RightTrimmed(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
-
-std::string Shown(const json::Value& value) {
-  switch (value.kind) {
-    case json::Value::Kind::kNull:
-      return "null";
-    case json::Value::Kind::kBoolean:
-      return value.boolean ? "true" : "false";
-    case json::Value::Kind::kNumber:
-      return value.text;
-    case json::Value::Kind::kString:
-      return "\"" + value.text + "\"";
-    case json::Value::Kind::kArray: {
-      std::string text = "[";
-      for (const auto& item : value.items) text += (text.size() > 1 ? ", " : "") + Shown(item);
-      return text + "]";
-    }
-    case json::Value::Kind::kObject:
-      return "{...}";
-  }
-  return "?";
-}
-
-std::string Shown(const Variant& value) {
-  if (value.IsEmpty()) return std::string(kUnassigned);
-  if (value.IsNull()) return "null";
-  if (value.IsString()) return "\"" + value.str() + "\"";
-  if (value.IsNumber() && value.type() != VarType::kDate) return value.CDec().ToString();
-  return value.CStr();
-}
-
-// A number written as a JSON number or as text; nullopt for anything else.
-std::optional<Decimal> AsDecimal(const json::Value& value) {
-  if (!value.IsNumber() && !value.IsString()) return std::nullopt;
-  return Decimal::TryParse(value.text);
-}
-
-bool Matches(const json::Value& expected, const Variant& actual) {
-  if (expected.IsNull()) return actual.IsNull();
-  if (expected.IsString() && expected.text == kUnassigned) return actual.IsEmpty();
-  if (expected.kind == json::Value::Kind::kBoolean) {
-    return actual.type() == VarType::kBoolean && actual.CBool() == expected.boolean;
-  }
-  if (actual.IsString()) return expected.IsString() && RightTrimmed(actual.str()) == expected.text;
-  if (!actual.IsNumber() || actual.type() == VarType::kDate) {
-    return actual.type() == VarType::kDate && expected.text == actual.CStr();
-  }
-  const auto number = AsDecimal(expected);
-  return number && *number == actual.CDec();
-}
-
-bool Matches(const json::Value& expected, const json::Value& actual) {
-  if (expected.IsString() && expected.text == kUnassigned) return false;
-  if (actual.IsNumber()) {
-    const auto number = AsDecimal(expected);
-    return number && *number == Decimal::Parse(actual.text);
-  }
-  if (expected.kind != actual.kind) return false;
-  if (actual.IsArray()) {
-    if (expected.items.size() != actual.items.size()) return false;
-    for (size_t i = 0; i < actual.items.size(); ++i) {
-      if (!Matches(expected.items[i], actual.items[i])) return false;
-    }
-    return true;
-  }
-  return actual.boolean == expected.boolean && RightTrimmed(actual.text) == expected.text;
 }
 
 // Structural equality; on a difference, `where` names its place and both values.
@@ -181,14 +100,8 @@ bool SameJson(const json::Value& a, const json::Value& b, std::string& where) {
   return a.text == b.text && a.boolean == b.boolean ? true : differ(Shown(a) + " then " + Shown(b));
 }
 
-// One recalculated file: the document read back and its raw JSON, for the
-// output-only sections the reader ignores.
-struct Written {
-  DocumentFile file;
-  json::Value raw;
-};
-
 using testing_support::Backend;
+using testing_support::WrittenDocument;
 
 class GoldenDocument : public ::testing::TestWithParam<std::tuple<std::string, Backend>> {
  protected:
@@ -214,102 +127,18 @@ class GoldenDocument : public ::testing::TestWithParam<std::tuple<std::string, B
 
   // The value a key names, compared with the expected one; a failure names
   // the document and the key.
-  void Check(const std::string& key, const json::Value& expected, const Written& written,
+  void Check(const std::string& key, const json::Value& expected, const WrittenDocument& written,
              std::string_view run) {
     std::string got;
-    const bool ok = Evaluate(key, expected, written, got);
+    const bool ok = testing_support::EvaluatePath(key, expected, written, got);
     EXPECT_TRUE(ok) << Name() << run << ": " << key << ": expected " << Shown(expected) << ", got "
                     << got;
   }
 
   void CheckDatabase(const std::string& key, const json::Value& expected) {
-    auto rs = demo_->database().Execute(key.substr(3));
-    const Variant value = rs->Eof() ? Variant() : rs->Get(rs->Field(0).name);
-    EXPECT_TRUE(Matches(expected, value))
-        << Name() << ": " << key << ": expected " << Shown(expected) << ", got " << Shown(value);
-  }
-
-  bool Evaluate(const std::string& key, const json::Value& expected, const Written& written,
-                std::string& got) {
-    const size_t dot = key.find_first_of(".[");
-    const std::string head = key.substr(0, dot);
-    const std::string rest = dot == std::string::npos ? "" : key.substr(dot);
-    DocumentTable table;
-    if (DocumentTableFromName(head, table)) {
-      return EvaluateRecordset(written.file.document->Get(table), rest, expected, got);
-    }
-    const json::Value* value = written.raw.Find(head);
-    // The output-only lists are written only when they have something.
-    json::Value none;
-    none.kind = json::Value::Kind::kArray;
-    if (value == nullptr && rest == ".count") value = &none;
-    for (size_t at = 0; value != nullptr && at < rest.size();) {
-      if (rest.compare(at, 6, ".count") == 0 && at + 6 == rest.size()) {
-        const size_t count = value->IsArray() ? value->items.size() : value->members.size();
-        got = std::to_string(count);
-        const auto number = AsDecimal(expected);
-        return number && *number == Decimal(static_cast<int32_t>(count));
-      }
-      if (rest[at] == '[') {
-        const size_t close = rest.find(']', at);
-        const size_t index = std::stoul(rest.substr(at + 1, close - at - 1));
-        value = index >= 1 && index <= value->items.size() ? &value->items[index - 1] : nullptr;
-        at = close + 1;
-      } else {
-        const size_t end = rest.find_first_of(".[", at + 1);
-        value = value->Find(rest.substr(at + 1, end - at - 1));
-        at = end == std::string::npos ? rest.size() : end;
-      }
-    }
-    if (value == nullptr) {
-      got = "nothing (no such section, row or key)";
-      return false;
-    }
-    got = Shown(*value);
-    return Matches(expected, *value);
-  }
-
-  bool EvaluateRecordset(const std::shared_ptr<Recordset>& recordset, const std::string& rest,
-                         const json::Value& expected, std::string& got) {
-    if (!recordset) {
-      got = "no such recordset";
-      return false;
-    }
-    auto rows = recordset->Clone();
-    if (rest == ".count") {
-      got = std::to_string(rows->RecordCount());
-      return Matches(expected, Variant(int32_t{rows->RecordCount()}));
-    }
-    if (rest.starts_with(".sum(") && rest.ends_with(")")) {
-      const auto field = rows->TryResolve(rest.substr(5, rest.size() - 6));
-      if (!field) {
-        got = "no such field";
-        return false;
-      }
-      Decimal sum;
-      for (; !rows->Eof(); rows->MoveNext()) sum = sum + NzDecimal(rows->Get(*field));
-      got = sum.ToString();
-      return Matches(expected, Variant(sum));
-    }
-    const size_t close = rest.find("].");
-    if (!rest.starts_with("[") || close == std::string::npos) {
-      got = "a key this runner does not know";
-      return false;
-    }
-    const int row = std::stoi(rest.substr(1, close - 1));
-    if (row < 1 || row > rows->RecordCount()) {
-      got = "no row " + std::to_string(row) + " (" + std::to_string(rows->RecordCount()) + " rows)";
-      return false;
-    }
-    const auto field = rows->TryResolve(rest.substr(close + 2));
-    if (!field) {
-      got = "no such field";
-      return false;
-    }
-    rows->SetAbsolutePosition(row);
-    const Variant& value = rows->Get(*field);
-    got = Shown(value);
-    return Matches(expected, value);
+    std::string got;
+    const bool ok = testing_support::EvaluateDatabasePath(key, expected, demo_->database(), got);
+    EXPECT_TRUE(ok) << Name() << ": " << key << ": expected " << Shown(expected) << ", got " << got;
   }
 
   std::unique_ptr<testing_support::DemoDatabase> demo_;
@@ -349,7 +178,7 @@ TEST_P(GoldenDocument, RecalculatesToTheHandWorkedFigures) {
     EXPECT_FALSE(fs::exists(out)) << Name() << ": a failed run wrote its file";
   }
 
-  std::vector<Written> results;
+  std::vector<WrittenDocument> results;
   if (expected_exit == 0) {
     results.push_back({ReadDocumentFile(out), ParseJson(ReadText(out), out)});
     const json::Value* twice = expectations.Find("twice");
@@ -367,12 +196,12 @@ TEST_P(GoldenDocument, RecalculatesToTheHandWorkedFigures) {
   const json::Value* expect = expectations.Find("expect");
   ASSERT_NE(expect, nullptr) << Name() << ": no \"expect\"";
   for (const auto& [key, expected] : expect->members) {
-    if (key.starts_with("db:")) {
+    if (testing_support::IsDatabasePath(key)) {
       CheckDatabase(key, expected);
     } else if (results.empty()) {
       ADD_FAILURE() << Name() << ": " << key << ": a failed run writes no file to check";
     }
-    for (size_t i = 0; i < results.size() && !key.starts_with("db:"); ++i) {
+    for (size_t i = 0; i < results.size() && !testing_support::IsDatabasePath(key); ++i) {
       Check(key, expected, results[i], i == 0 ? "" : " (second run)");
     }
   }

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "db/demo_database.h"
+#include "engine/engine_object.h"
 #include "tarvolin/db/counting_connection.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/host/host_document.h"
 #include "tarvolin/recordset/recordset.h"
 

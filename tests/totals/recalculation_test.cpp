@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "db/demo_database.h"
-#include "tarvolin/engine/engine.h"
+#include "engine/engine_object.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "tarvolin/host/host_document.h"
 

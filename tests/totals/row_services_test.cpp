@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tarvolin/engine/engine.h"
+#include "engine/engine_object.h"
 #include "tarvolin/host/host_document.h"
 
 namespace tarvolin {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "engine/engine_object.h"
 #include "support/errors.h"
-#include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "tarvolin/host/host_document.h"
 

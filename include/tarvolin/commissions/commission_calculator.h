@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "tarvolin/automation/variant.h"
 #include "tarvolin/recordset/recordset.h"
@@ -54,15 +55,23 @@ class CommissionCalculator : public Object {
   std::string_view TypeName() const override { return "CommissionCalculator"; }
 
   // Properties. The setters are virtual so a host can watch what it is given.
-  virtual void set_ADOConnection(std::shared_ptr<Connection> value) { connection_ = value; }
-  virtual void set_ClsDittaCorrente(std::shared_ptr<CurrentCompany> value) { company_ = value; }
-  virtual void set_ClsLeggoPre(std::shared_ptr<PreferencesReader> value) { preferences_ = value; }
+  virtual void set_ADOConnection(std::shared_ptr<Connection> value) {
+    connection_ = std::move(value);
+  }
+  virtual void set_ClsDittaCorrente(std::shared_ptr<CurrentCompany> value) {
+    company_ = std::move(value);
+  }
+  virtual void set_ClsLeggoPre(std::shared_ptr<PreferencesReader> value) {
+    preferences_ = std::move(value);
+  }
   // nullptr is Nothing.
   virtual void SetRecordset(CommissionRecordset which, std::shared_ptr<Recordset> value) {
     recordsets_[static_cast<int>(which)] = std::move(value);
   }
-  virtual void set_NomeTabellaDO67Temp(std::string value) { do67_temp_table_ = value; }
-  virtual void set_TabellaPrioritaLisPRecuperoPrezzi(std::string value) { priority_table_ = value; }
+  virtual void set_NomeTabellaDO67Temp(std::string value) { do67_temp_table_ = std::move(value); }
+  virtual void set_TabellaPrioritaLisPRecuperoPrezzi(std::string value) {
+    priority_table_ = std::move(value);
+  }
 
   const std::shared_ptr<Connection>& ADOConnection() const { return connection_; }
   const std::shared_ptr<CurrentCompany>& ClsDittaCorrente() const { return company_; }

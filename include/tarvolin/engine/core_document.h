@@ -234,6 +234,8 @@ class DialogueServices {
   virtual ~DialogueServices() = default;
   // A number as SQL text ("12.5", "-3"; "." as separator).
   virtual std::string NumberAsSql(const Variant& number) = 0;
+  // The style of a message that only informs (an OK button and the information icon).
+  static constexpr int32_t kInformationStyle = 64;
   // Shows a message; returns the button pressed.
   virtual int32_t MessageBox(std::string_view text, std::string_view title, int32_t style) = 0;
   virtual ErrorService& Errors() = 0;

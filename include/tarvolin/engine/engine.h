@@ -1,14 +1,21 @@
-// CLSMG_TARVOLIN: the document-recalculation engine. The host sets cc,
-// ADOConnection and ActiveInterface, calls members, and calls Terminate when
-// done. The engine calls its own public members through ICLSMG_TARVOLIN, as
-// the host does, so one code path serves both.
+// CLSMG_TARVOLIN: the document-recalculation engine, as the host sees it.
+// The host makes one with CreateEngine, sets cc, ADOConnection and
+// ActiveInterface, calls members, and calls Terminate when done. The engine
+// calls its own public members through this interface, as the host does, so
+// one code path serves both.
+//
+// Errors are raised, not returned. Unless a member says otherwise, an error is
+// raised again with the member's label ("Name:", CR LF, the incoming source)
+// at the head of its source chain; 91 when cc or ADOConnection is needed and
+// not set. Members that "ask the error service" put each failed statement to
+// cc's error service instead: 4 retries it, 5 goes on with the next, any other
+// answer leaves the member without raising.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_set>
 
 #include "tarvolin/automation/dictionary.h"
 #include "tarvolin/db/connection.h"
@@ -17,11 +24,14 @@
 namespace tarvolin {
 
 // The engine's public interface, in slot order.
+class CalculationTrace;
+
 class ICLSMG_TARVOLIN : public Object {
  public:
   std::string_view TypeName() const override { return "CLSMG_TARVOLIN"; }
 
-  // 1-7: properties.
+  // 1-7: properties. Plain accessors of what the host set: no handler, nothing
+  // raised of their own.
   virtual std::shared_ptr<CoreDocument> cc() const = 0;
   virtual void set_cc(std::shared_ptr<CoreDocument> value) = 0;
   virtual std::shared_ptr<Connection> ADOConnection() const = 0;
@@ -32,36 +42,85 @@ class ICLSMG_TARVOLIN : public Object {
   virtual void set_ADOConnectionString(std::string value) = 0;
   virtual int16_t NumRigheModificate() const = 0;
   virtual void set_NumRigheModificate(int16_t value) = 0;
-  virtual Variant ArrRigheModificate() const = 0;  // a copy
+  // The body rows edited since the list was last reset (DO30_PROGRIGA, or the
+  // parent's DO30_PROGPADRE), 1 to NumRigheModificate; a copy.
+  virtual Variant ArrRigheModificate() const = 0;
+  // The calculation helper, made on first use and handed cc's current company;
+  // a failure (cc not set: 91) reaches the caller unlabelled.
   virtual std::shared_ptr<CalculationHelper> Cls_Calcoli() = 0;
 
   // 8-32: methods.
+  // Recalculates the document from its body rows: reads cc's recordsets and the
+  // company database, writes row net amounts, totals, counterparts and USA74,
+  // the schedule and commissions (each part behind its flag) and hands cc the
+  // totals. Resets the edited-rows list. Label "RicalcolaTotaliDaRigheCorpo:".
   virtual void RicalcolaTotaliDaRigheCorpo(bool ImportoNettoScontiPiede = true,
                                            bool ContropartiteCastellettoIva = true,
                                            bool TotaliDocumento = true, bool Scadenze = true,
                                            bool UltimoProgressivoRiga = true,
                                            bool TotaliProvvigioni = true) = 0;
+  // Rebuilds the payment schedule through the payment-terms calculator or from
+  // the hand-entered installments, and writes the schedule totals. Does nothing
+  // without cc; asks the error service; a calculator failure is a message.
   virtual void RicalcolaScadenze() = 0;
+  // Releases cc, the connection, the session, the calculation helper and the
+  // caches; ignores every error. The edited-rows list and the connection string
+  // stay.
   virtual void Terminate() = 0;
+  // The observer told how the figures are reached (calculation_trace.h), or
+  // nullptr (the default) for none. Not owned: it must outlive the calls it
+  // observes. Terminate keeps it: it is the host's, not the document's.
+  virtual void set_trace(CalculationTrace* trace) = 0;
+  // ImportoBase / Cambio rounded to 2 decimals; the Integer 0 for a rate of 0.
+  // No handler: conversion errors reach the caller unlabelled.
   virtual Variant InValutaAzienda(const Variant& ImportoBase, const Variant& Cambio) = 0;
+  // Adds the current row of RecordsetCorpo (or its parent) to the edited-rows
+  // list once, when cc tracks edited rows. Raises under source
+  // "AddRigaModificata": 91 without a recordset, 6 past 32767 rows.
   virtual void AddRigaModificata(std::shared_ptr<Recordset>& RecordsetCorpo) = 0;
+  // Deletes the discount detail (DO69) of the current row of fclsDocCorpo.
+  // Label "MemorizzaScontoArt26" (no colon).
   virtual void ClearDettaglioSConti(std::shared_ptr<Recordset>& fclsDocCorpo) = 0;
+  // ImportoBase as a percentage of ImportoTotale, rounded to CifreDiPrecisione;
+  // the Integer 0 when either is 0. Errors reach the caller unlabelled.
   virtual Variant CalcolaIncidenza(const Variant& ImportoBase, const Variant& ImportoTotale,
                                    int16_t CifreDiPrecisione = 6) = 0;
+  // Adds the current body row to its counterpart (CG42) and, for a tax-liable
+  // document, its taxable base to the USA74 lines of the tax area; loads the
+  // area's lines from the database when the area changed.
   virtual void AggiungiContropartitaDaCorpo(std::shared_ptr<Recordset> RecordsetCorpo) = 0;
+  // Rounds half away from zero; 6 when the result is not finite. No handler.
   virtual double RoundN(double Number, int32_t NumDigitsAfterDecimal = 0) = 0;
+  // Rounds to the decimals TipoCampo names (below); for prices and amounts it
+  // makes CodiceValuta cc's current currency. Any other kind rounds to 0.
+  static constexpr int32_t kFirstDecimals = 0;   // the company's first setting
+  static constexpr int32_t kPriceDecimals = 1;   // the price decimals of CodiceValuta
+  static constexpr int32_t kAmountDecimals = 2;  // the amount decimals of CodiceValuta
+  static constexpr int32_t kSecondDecimals = 3;  // the company's second setting
   virtual Variant Arrotondamento(const Variant& ImportoBase, int32_t TipoCampo,
                                  const Variant& CodiceValuta) = 0;
+  // Whether the current row is an expense row whose tax is not deducted;
+  // false with no current row. Reads only the row.
   virtual bool RigaSpesaNonDefiscalizzabile(std::shared_ptr<Recordset>& fclsRstCorpo) = 0;
+  // Sets the row's price in unit fintUM (1-3) from a price entered gross or
+  // net of the row's rate, and through the related-unit change the other two.
   virtual void ImpostaPrezziPerRigaDaLordo(std::shared_ptr<Recordset>& fclsRstTestata,
                                            std::shared_ptr<Recordset>& fclsRstCorpo,
                                            const Variant& fvarPrezzoLordo, int16_t fintUM,
                                            bool fbolIvaCompresa) = 0;
-  // AddScadenza's arguments in declaration order (see AddScadenzaArgs).
+  // Appends one installment to RecordsetScadenze, filled from args and from
+  // cc's header and totals; 91 without the recordset, header or totals.
+  // AddScadenzaArgs holds the arguments in declaration order.
   struct AddScadenzaArgs;
   virtual void AddScadenza(std::shared_ptr<Recordset>& RecordsetScadenze,
                            const AddScadenzaArgs& args) = 0;
+  // Makes CodiceValuta cc's current currency with its amount and price
+  // decimals, reading the currencies from the database when needed; false (and
+  // 2 and 2 decimals) for a code the database does not have.
   virtual bool FindValuta(const Variant& CodiceValuta) = 0;
+  // The three related-unit price changes: write the row's price in one unit
+  // (Num, when given) and recompute the prices the flags name, the discounts
+  // and the row amounts. They ask the error service; a loop of changes stops.
   virtual void CambiaDocCorpoPrezzo1Rel(std::shared_ptr<Recordset>& fclsRstCorpo,
                                         const Variant& Num, bool FlagRicalcolaPrezzo2 = false,
                                         bool FlagRicalcolaPrezzoCF = false) = 0;
@@ -71,11 +130,21 @@ class ICLSMG_TARVOLIN : public Object {
   virtual void CambiaDocCorpoPrezzoCFRel(std::shared_ptr<Recordset>& fclsRstCorpo,
                                          const Variant& Num, bool FlagRicalcolaPrezzo1 = false,
                                          bool FlagRicalcolaPrezzo2 = false) = 0;
+  // The statement that reads the preferred price-list priority table, with
+  // fvarDitta put in for the company when given. Runs nothing.
   virtual std::string CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(
       const std::optional<Variant>& fvarDitta = std::nullopt) = 0;
+  // Gives cc a new, empty tax-summary recordset (USA74) in place of the old
+  // one; str_appendToWhere is not used. Label "OpenCastIva:".
   virtual void OpenCastIva(const std::optional<std::string>& str_appendToWhere = std::nullopt) = 0;
+  // RegistraContropartite replaces the document's stored DO73_DOCCONTROPARTITE
+  // rows with cc's counterparts, RegistraCastellettoIVA its DO74_USATAX rows
+  // with USA74 (delete, then insert); the host runs both in one transaction.
   virtual void RegistraContropartite() = 0;
   virtual void RegistraCastellettoIVA() = 0;
+  // Landed costs: take the transport or duty cost recorded on the goods rows
+  // back out (Azzeramento) or load it again from the database's cost functions
+  // (Annotazione), for document types that carry it.
   virtual void AzzeramentoSpeseTrasportoACosto() = 0;
   virtual void AnnotazioneSpeseTrasportoACosto() = 0;
   virtual void AzzeramentoSpeseDaziACosto() = 0;
@@ -104,234 +173,8 @@ struct ICLSMG_TARVOLIN::AddScadenzaArgs {
 
 using CalculationHelperFactory = std::function<std::shared_ptr<CalculationHelper>()>;
 
-class CalculationTrace;
-
-// Work cursors the counterpart procedures reuse from row to row.
-struct LedgerCursors;
-
-class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
- public:
-  // helper_factory makes the calculation helper on first use of Cls_Calcoli.
-  explicit CLSMG_TARVOLIN(CalculationHelperFactory helper_factory);
-  ~CLSMG_TARVOLIN() override;
-
-  std::shared_ptr<CoreDocument> cc() const override { return cc_; }
-  void set_cc(std::shared_ptr<CoreDocument> value) override { cc_ = std::move(value); }
-  std::shared_ptr<Connection> ADOConnection() const override { return connection_; }
-  void set_ADOConnection(std::shared_ptr<Connection> value) override {
-    connection_ = std::move(value);
-  }
-  std::shared_ptr<FrameworkSession> ActiveInterface() const override { return session_; }
-  void set_ActiveInterface(std::shared_ptr<FrameworkSession> value) override {
-    session_ = std::move(value);
-  }
-  std::string ADOConnectionString() const override { return connection_string_; }
-  void set_ADOConnectionString(std::string value) override {
-    connection_string_ = std::move(value);
-  }
-  int16_t NumRigheModificate() const override { return num_righe_modificate_; }
-  void set_NumRigheModificate(int16_t value) override { num_righe_modificate_ = value; }
-  Variant ArrRigheModificate() const override { return arr_righe_modificate_; }
-  std::shared_ptr<CalculationHelper> Cls_Calcoli() override;
-
-  void RicalcolaTotaliDaRigheCorpo(bool ImportoNettoScontiPiede, bool ContropartiteCastellettoIva,
-                                   bool TotaliDocumento, bool Scadenze, bool UltimoProgressivoRiga,
-                                   bool TotaliProvvigioni) override;
-  void RicalcolaScadenze() override;
-  void Terminate() override;
-  Variant InValutaAzienda(const Variant& ImportoBase, const Variant& Cambio) override;
-  void AddRigaModificata(std::shared_ptr<Recordset>& RecordsetCorpo) override;
-  void ClearDettaglioSConti(std::shared_ptr<Recordset>& fclsDocCorpo) override;
-  Variant CalcolaIncidenza(const Variant& ImportoBase, const Variant& ImportoTotale,
-                           int16_t CifreDiPrecisione) override;
-  void AggiungiContropartitaDaCorpo(std::shared_ptr<Recordset> RecordsetCorpo) override;
-  double RoundN(double Number, int32_t NumDigitsAfterDecimal) override;
-  Variant Arrotondamento(const Variant& ImportoBase, int32_t TipoCampo,
-                         const Variant& CodiceValuta) override;
-  bool RigaSpesaNonDefiscalizzabile(std::shared_ptr<Recordset>& fclsRstCorpo) override;
-  void ImpostaPrezziPerRigaDaLordo(std::shared_ptr<Recordset>& fclsRstTestata,
-                                   std::shared_ptr<Recordset>& fclsRstCorpo,
-                                   const Variant& fvarPrezzoLordo, int16_t fintUM,
-                                   bool fbolIvaCompresa) override;
-  void AddScadenza(std::shared_ptr<Recordset>& RecordsetScadenze,
-                   const AddScadenzaArgs& args) override;
-  bool FindValuta(const Variant& CodiceValuta) override;
-  void CambiaDocCorpoPrezzo1Rel(std::shared_ptr<Recordset>& fclsRstCorpo, const Variant& Num,
-                                bool FlagRicalcolaPrezzo2, bool FlagRicalcolaPrezzoCF) override;
-  void CambiaDocCorpoPrezzo2Rel(std::shared_ptr<Recordset>& fclsRstCorpo, const Variant& Num,
-                                bool FlagRicalcolaPrezzo1, bool FlagRicalcolaPrezzoCF) override;
-  void CambiaDocCorpoPrezzoCFRel(std::shared_ptr<Recordset>& fclsRstCorpo, const Variant& Num,
-                                 bool FlagRicalcolaPrezzo1, bool FlagRicalcolaPrezzo2) override;
-  std::string CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(
-      const std::optional<Variant>& fvarDitta) override;
-  void OpenCastIva(const std::optional<std::string>& str_appendToWhere) override;
-  void RegistraContropartite() override;
-  void RegistraCastellettoIVA() override;
-  void AzzeramentoSpeseTrasportoACosto() override;
-  void AnnotazioneSpeseTrasportoACosto() override;
-  void AzzeramentoSpeseDaziACosto() override;
-  void AnnotazioneSpeseDaziACosto() override;
-
-  // The observer told how the figures are reached (calculation_trace.h), or
-  // nullptr (the default) for none. Not owned: it must outlive the calls it
-  // observes. Terminate keeps it: it is the host's, not the document's.
-  void set_trace(CalculationTrace* trace) { trace_ = trace; }
-  CalculationTrace* trace() const { return trace_; }
-
-  // Private procedures, reachable for tests and for the engine's own parts.
-  std::string GetTestoMessaggio(const std::string& Testo, int32_t Numero, const Variant& Parametri);
-  std::shared_ptr<Recordset> CopiaRecordset(std::shared_ptr<Recordset>& Origine);
-  void GetRecordsetValute();
-
-  // The five tax-detail caches, created on first use.
-  Dictionary& DictTaxDetailFound();
-  Dictionary& DictTaxMaxAmountQty();
-  Dictionary& DictTaxBelowMax();
-  Dictionary& DictTaxAboveMax();
-  Dictionary& DictTaxOnTax();
-  // Whether a cache exists (tests: Terminate releases them).
-  bool HasTaxDetailCaches() const;
-
-  int16_t DecimaliTasse() const { return decimali_tasse_; }
-
-  // ---- US sales tax: setup lookups (src/ustax/tax_setup.cpp) ----
-  // Fills the four values (maximum amount, percentage below and above it, tax
-  // on tax) for a jurisdiction and tax group; false when the setup has no rate.
-  bool GetTaxDetails(const std::string& jurisdiction, const std::string& group, Variant& MaxAmount,
-                     Variant& TaxBelowMax, Variant& TaxAboveMax, Variant& CalcTaxOnTax);
-  bool ReloadTaxAreaLines();
-  void GetDecimaliTasse();
-  std::string GetVexNavDb();
-  std::string GetTaxGroupDescr(const std::string& code);
-  std::string GetTaxJurisdictionDescr(const std::string& code);
-  const std::shared_ptr<Recordset>& RstTaxAreaLines() const { return rst_tax_area_lines_; }
-  const std::string& LoadedTaxArea() const { return tax_area_lines_loaded_for_; }
-
-  // ---- US sales tax: calculation (src/ustax/tax_calculation.cpp) ----
-  void CalculateTax();
-  Variant RoundUsa(const Variant& value, const Variant& decimals);
-  Variant RoundUPUsa(const Variant& value, const Variant& decimals);
-  Variant RoundDWUsa(const Variant& value, const Variant& decimals);
-  void ImpostaTotSTaxRighe();
-  void ImpostaTotSTaxGruppo(const std::string& group, const Variant& total);
-  Variant GetTotaleTasse();
-
-  // ---- Body-row pass (src/totals/body_row_pass.cpp) ----
-  // The working values the driver hands the pass, in the pass's argument order.
-  struct BodyPassArgs {
-    bool TotaliDocumento = true;
-    bool ImportoNettoScontiPiede = true;
-    bool ContropartiteCastellettoIva = true;
-    bool UltimoProgressivoRiga = true;
-    bool TotaliProvvigioni = true;
-    std::shared_ptr<Recordset> RstCorpo;   // the body rows
-    std::shared_ptr<Recordset> RstLavoro;  // work recordset, left cleared
-    bool EscludiContabilita = false;
-    bool DocInValutaAzienda = true;
-    bool HaSpese = false;        // out
-    bool SpeseTipoTot3 = false;  // out: an expense based on totals kind 3
-    bool SpeseTipoTot0 = false;  // out: an expense based on totals kind 0
-    int16_t NumSpese = 0;        // in and out: entries of the expense arrays
-    Variant AzzeraPerRiga;       // set to the Integer 0 on every row not skipped
-    Variant ScPerMerce1, ScPerMerce2, ScPerMerce3;
-    int32_t ProgRigaUltimaScontabile = 0;
-    Variant ResiduoScImpMerce, ResiduoScImpArt26;        // remaining, company currency
-    Variant ResiduoScImpMerceVal, ResiduoScImpArt26Val;  // remaining, document currency
-    Variant TotScImpMerce, TotScImpArt26;                // totals, company currency
-    Variant TotScImpMerceVal, TotScImpArt26Val;          // totals, document currency
-    std::string CodiceValuta;
-    VariantArray* AccumulatoriTotali = nullptr;  // the 52 accumulators
-    std::shared_ptr<Recordset> RstProvv;         // the commission lines
-  };
-  void RicalcolaTotaliDaRigheCorpo_CicloRighe(BodyPassArgs& args);
-  // The expense rows the pass collected (1-based in meaning, 0-based here).
-  const std::vector<int32_t>& ArrSpeseProgRiga() const { return arr_spese_prog_riga_; }
-  const std::vector<int16_t>& ArrSpeseTipoSpesa() const { return arr_spese_tipo_spesa_; }
-  const std::vector<int16_t>& ArrSpeseTipoTot() const { return arr_spese_tipo_tot_; }
-  const std::vector<int16_t>& ArrSpeseTipoAliq() const { return arr_spese_tipo_aliq_; }
-
-  // ---- Calculated expenses (src/totals/document_expenses.cpp) ----
-  // The driver's working values for the expense calculation; the
-  // accumulators it reads and adds to (8-15, 26-31) are AccumulatoriTotali's.
-  struct ExpenseArgs {
-    int16_t NumSpese = 0;                      // entries of the expense arrays
-    std::shared_ptr<Recordset> RstCorpo;       // the body rows (a clone)
-    std::shared_ptr<Recordset> RecordLinkato;  // out: the last linked record found
-    std::string CodiceValuta;                  // the document currency
-    std::shared_ptr<Recordset> RstLavoro;      // work recordset, left cleared
-    bool DocInValutaAzienda = true;
-    bool ContropartiteCastellettoIva = true;
-    bool TotaliDocumento = true;
-    Variant* AliquotaRiga = nullptr;             // the row's rate work value (may be null)
-    VariantArray* AccumulatoriTotali = nullptr;  // the 52 accumulators
-  };
-  void RicalcolaTotaliDaRigheCorpo_CalcoloSpese(ExpenseArgs& args);
-
-  // ---- Payment schedule (src/schedule/) ----
-  // True when the rebuilt schedule differs from the old one in what matters.
-  bool ScadenzeDiverse(const std::shared_ptr<Recordset>& old_schedule,
-                       const std::shared_ptr<Recordset>& new_schedule);
-
-  // ---- Totals persistence and grouped rows (src/totals/) ----
-  // The 52 accumulators of a recalculation, handed to the document as the
-  // 36 keyed totals.
-  static constexpr int kAccumulatorCount = 52;
-  void SalvaTotali(VariantArray& Totali);
-  // Brings the grouped rows of ProgRiga (0: all) in step with the body rows.
-  void SyncDocCorpoRaggr(int32_t ProgRiga);
-
-  // ---- Ledger (src/ledger/) ----
-  void AggiungiImponibileTassa(const std::string& jurisdiction, const std::string& group,
-                               const std::string& account, const std::string& asset,
-                               const Variant& amount, int16_t order, const Variant& rounding);
-  std::string SqlTesto(const Variant& value, bool null_if_blank);
-  std::string SqlNumero(const Variant& value, bool null_if_zero);
-
-  // ---- Agent commissions (src/commissions/) and document defaults (src/pricing/) ----
-  // BookmarkRiga: a bookmark of the body rows (Bookmark::ToVariant); absent:
-  // the calculator's rows follow the document's current row, sort and filter.
-  void ImpostaProvvigioni(const std::optional<Variant>& BookmarkRiga = std::nullopt);
-  void RicalcolaProvvigioni(const std::optional<Variant>& BookmarkRiga = std::nullopt);
-  // Tipo: 0 section, 1 deposit, 2 price-list priority table. A blank
-  // CodDocumento is filled from the header. Risultato: the value, or "".
-  void GetValoreDefault(int16_t& Tipo, std::string& CodDocumento, Variant& Risultato);
-  Variant GetTabellaPrioritaListiniP();
-
- private:
-  friend class DocumentRecalculation;
-  // The interface the engine calls its own members through.
-  ICLSMG_TARVOLIN& Self() { return *this; }
-  std::shared_ptr<CoreDocument> RequireCc() const;
-  std::shared_ptr<Connection> RequireConnection() const;
-  static Dictionary& Lazy(std::shared_ptr<Dictionary>& slot);
-  LedgerCursors& Cursors();
-
-  CalculationHelperFactory helper_factory_;
-  std::shared_ptr<CoreDocument> cc_;
-  std::shared_ptr<Connection> connection_;
-  std::shared_ptr<FrameworkSession> session_;
-  std::string connection_string_;
-  std::shared_ptr<CalculationHelper> cls_calcoli_;
-  int16_t num_righe_modificate_ = 0;
-  Variant arr_righe_modificate_ = Variant(VariantArray{});
-  std::unordered_set<int32_t> modified_keys_;  // keys of the list, for AddRigaModificata
-  int16_t modified_keys_count_ = 0;
-  std::vector<int32_t> arr_spese_prog_riga_;
-  std::vector<int16_t> arr_spese_tipo_spesa_;
-  std::vector<int16_t> arr_spese_tipo_tot_;
-  std::vector<int16_t> arr_spese_tipo_aliq_;
-  std::shared_ptr<Recordset> rst_tax_area_lines_;
-  std::string tax_area_lines_loaded_for_;
-  std::shared_ptr<Dictionary> dict_tax_detail_found_;
-  std::shared_ptr<Dictionary> dict_tax_max_amount_qty_;
-  std::shared_ptr<Dictionary> dict_tax_below_max_;
-  std::shared_ptr<Dictionary> dict_tax_above_max_;
-  std::shared_ptr<Dictionary> dict_tax_on_tax_;
-  int16_t decimali_tasse_ = 0;
-  std::shared_ptr<LedgerCursors> ledger_cursors_;
-  // How deep the related-unit price changes are nested (a loop is stopped).
-  int price_change_depth_ = 0;
-  CalculationTrace* trace_ = nullptr;
-};
+// A new engine with nothing set; helper_factory makes the calculation helper on
+// first use of Cls_Calcoli (without one, Cls_Calcoli raises 91).
+std::shared_ptr<ICLSMG_TARVOLIN> CreateEngine(CalculationHelperFactory helper_factory);
 
 }  // namespace tarvolin
