@@ -3,9 +3,11 @@
 // in the document currency, recalculated, and added into the counterparts,
 // the sundry-expense totals and the withholding and contribution bases.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "engine/statements.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/engine.h"
 #include "tarvolin/engine/value_helpers.h"
@@ -121,15 +123,9 @@ void CLSMG_TARVOLIN::RicalcolaTotaliDaRigheCorpo_CalcoloSpese(ExpenseArgs& args)
         if (bracketed) {
           Variant base = totals_kind == 2 ? calculation.ExpenseBase(code, company, zero, true)
                                           : totals_base(totals_kind);
-          std::string sql = std::string(" SELECT") + "    MG05_FINOA," + "    MG05_IMPORTO," +
-                            "    MG05_PERC" + " FROM" + "    MG05_SCAGLSPESE WITH (NOLOCK)" +
-                            " WHERE" + "    MG05_CODICE_MG04 = '" + SqlQuoted(code) + "' AND" +
-                            "    MG05_CODICE_CG08 = '" + SqlQuoted(currency) + "'";
-          if (by_limit) {
-            sql +=
-                std::string(" AND") + "    MG05_FINOA >= " + document->Dialogue().NumberAsSql(base);
-          }
-          sql += std::string(" ORDER BY") + "    MG05_FINOA";
+          const std::string sql = statements::ExpenseBrackets(
+              code, currency,
+              by_limit ? std::optional(document->Dialogue().NumberAsSql(base)) : std::nullopt);
           args.RstLavoro = connection->Execute(sql, nullptr, execute_option::kCommandText);
           Recordset& bracket = *args.RstLavoro;
           if (bracket.State() == ObjectState::kOpen && !bracket.Eof()) {
