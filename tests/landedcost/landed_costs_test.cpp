@@ -7,7 +7,6 @@
 namespace tarvolin {
 namespace {
 
-using testing_support::Raises;
 
 Decimal D(const char* text) { return Decimal::Parse(text); }
 
@@ -82,16 +81,6 @@ TEST_F(LandedCosts, CustomersAndTypesWithoutTheSwitchGetNoNewCost) {
   EXPECT_EQ(Cost(2, "DO50_SPESEDZ"), Decimal(0));
   EXPECT_EQ(Cost(2, "DO50_FLGSPESEDZ"), Decimal(0));
   EXPECT_EQ(costs_->RecordCount(), 3);
-}
-
-TEST_F(LandedCosts, FailuresNameTheProcedures) {
-  Sql("DROP TABLE TV05_COSTIUNITARI");
-  // The row-cost procedure puts its name after the incoming source.
-  EXPECT_TRUE(Raises([&] { engine_->AnnotazioneSpeseDaziACosto(); }, err::kDatabaseError,
-                     "AnnotazioneSpeseDaziACosto:\r\nSqliteConnection\r\nGetSpeseDazi"));
-  engine_->set_cc(nullptr);
-  EXPECT_TRUE(Raises([&] { engine_->AzzeramentoSpeseTrasportoACosto(); }, err::kObjectNotSet,
-                     "AzzeramentoSpeseTrasportoACosto:\r\n"));
 }
 
 }  // namespace

@@ -15,7 +15,6 @@ namespace tarvolin {
 namespace {
 
 using testing_support::Fields;
-using testing_support::Raises;
 using Links = std::vector<std::pair<int, int>>;
 
 Variant Dec(const char* text) { return Variant(Decimal::Parse(text)); }
@@ -166,20 +165,6 @@ TEST_F(LedgerCounterparts, LinesChangedBetweenRowsAreLookedUpAgain) {
                                              "Decimal 3, String \"TX-CO-PEC \", Decimal 157.00",
                                              "Decimal 4, String \"TX-ST     \", Decimal 157.00",
                                              "Decimal 4, String \"TX-DI-MTA \", Decimal 7.00"}));
-}
-
-TEST_F(LedgerCounterparts, ErrorsNameTheProcedureAndWhatFailed) {
-  document_->Set(DocumentTable::kCounterpartLinks, nullptr);
-  EXPECT_TRUE(Raises([&] { Add(1, 1, "4010", "", "GENERAL", "1"); }, err::kObjectNotSet,
-                     "AggiungiContropartitaDaCorpo:\r\nCLSMG_TARVOLIN", "CG42_COLLEGAMENTI"));
-  EXPECT_EQ(lines_->RecordCount(), 1);  // what was added before the failure stays
-
-  document_->Set(DocumentTable::kCounterpartLinks, links_);
-  Sql("DROP TABLE CG39_PRSDESPDC");
-  EXPECT_TRUE(Raises([&] { Add(2, 1, "4020", "", "GENERAL", "1"); }, err::kDatabaseError,
-                     "AggiungiContropartitaDaCorpo:\r\n", "CG39_PRSDESPDC"));
-  EXPECT_EQ(lines_->RecordCount(), 1);  // the statement fails before the line is added
-  EXPECT_TRUE(LinkPairs().empty());
 }
 
 }  // namespace

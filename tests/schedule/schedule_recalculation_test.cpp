@@ -192,6 +192,24 @@ std::string Rows(Recordset& recordset) {
   return out;
 }
 
+TEST_F(Schedule, ARetryRunsTheFailedInstallmentAgainNotTheOnesBefore) {
+  // Installment 2's subtype is not a number: AddScadenza fails half-way through its row.
+  terms_->next_installments = {Installment(2, "1", Date::FromYmd(2026, 4, 30), "30.00", "0", "0"),
+                               Installment(2, "X", Date::FromYmd(2026, 5, 30), "30.00", "0", "0"),
+                               Installment(2, "1", Date::FromYmd(2026, 6, 30), "40.00", "0", "0")};
+  auto retry = std::make_shared<StatementFaults>("RicalcolaScadenze", 4);
+  retry->mend = [&] { terms_->installments.at(1).effect_subtype = Variant("1"); };
+  document_->set_error_service(retry);
+  api().RicalcolaScadenze();
+  EXPECT_EQ(retry->asked, 1);
+  // The half-made row stays, then installment 2 again and 3: none twice.
+  std::string amounts;
+  for (auto rows = schedule_->Clone(); !rows->Eof(); rows->MoveNext()) {
+    amounts += rows->Get("DO79_IMPEFF_S").Describe() + "|";
+  }
+  EXPECT_EQ(amounts, "Decimal 30.00|Empty|Decimal 30.00|Decimal 40.00|");
+}
+
 TEST_F(Schedule, AStatementThatFailsOnceIsRetriedExactlyOrPassedOver) {
   terms_->next_installments = {
       Installment(2, "1", Date::FromYmd(2026, 4, 30), "500.00", "41.25", "0"),
