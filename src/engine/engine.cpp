@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 
+#include "engine/statements.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/value_helpers.h"
 
@@ -221,12 +222,8 @@ void CLSMG_TARVOLIN::GetRecordsetValute() {
       cache.recordset.reset();
     }
     const int32_t company = document->CompanyNumber();
-    const std::string sql = std::string(" SELECT") + "    CG08_CODICE," + "    CG08_NUMDEC," +
-                            "    MG49_NUMDEC" + " FROM" + "    CG08_TABVALUTE WITH (NOLOCK)" +
-                            " LEFT JOIN MG49_PARMAGAZDEC WITH (NOLOCK) ON" +
-                            "    MG49_DITTA_CG18 = " + std::to_string(company) + " AND" +
-                            "    MG49_CODICE_CG08 = CG08_CODICE" + " ORDER BY" + "    CG08_CODICE";
-    cache.recordset = RequireConnection()->Execute(sql, nullptr, execute_option::kCommandText);
+    cache.recordset = RequireConnection()->Execute(statements::CurrencyList(company), nullptr,
+                                                   execute_option::kCommandText);
   });
 }
 

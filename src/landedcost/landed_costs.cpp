@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/engine_object.h"
+#include "engine/statements.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/value_helpers.h"
 
@@ -45,11 +46,8 @@ const Variant kZero(int16_t{0});
 bool IsDocSpese(Connection& connection, const CostKind& kind, const Variant& company,
                 const Variant& document_type) {
   return WithLabel(kind.doc_type_label, [&] {
-    const std::string sql = std::string("SELECT\r\n    ") + kind.doc_type_switch +
-                            "\r\nFROM\r\n    NV07_DOCATTIVI WITH (NOLOCK)\r\nWHERE\r\n"
-                            "    NV07_DITTA_CG18 = " +
-                            company.CStr() + "\r\n    AND NV07_CODDOCUM_MG36 = '" +
-                            SqlQuoted(document_type.CStr()) + "'";
+    const std::string sql =
+        statements::DocumentTypeSwitch(kind.doc_type_switch, company.CStr(), document_type.CStr());
     auto rs = connection.Execute(sql, nullptr, execute_option::kCommandText);
     if (rs->State() != ObjectState::kOpen || rs->Eof()) return false;
     // A switch left Null means the type does not carry the cost.
@@ -63,10 +61,9 @@ Variant GetSpese(CoreDocument& cc, Connection& connection, const CostKind& kind,
                  Recordset& body) {
   try {
     const Date date = header.Get("DO11_DATADOC").CDate();
-    const std::string sql =
-        std::string("SELECT ") + kind.function + "(" + NzStr(header.Get("DO11_DITTA_CG18")) +
-        ", '" + SqlQuoted(NzStr(body.Get("DO30_CODART_MG66"))) + "', '" +
-        SqlQuoted(NzStr(body.Get("DO30_OPZIONE_MG5E"))) + "', '" + date.ToYmdText() + "') AS COSTO";
+    const std::string sql = statements::UnitCost(
+        kind.function, NzStr(header.Get("DO11_DITTA_CG18")), NzStr(body.Get("DO30_CODART_MG66")),
+        NzStr(body.Get("DO30_OPZIONE_MG5E")), date.ToYmdText());
     auto rs = connection.Execute(sql, nullptr, execute_option::kCommandText);
     Decimal unit_cost;
     if (rs->State() == ObjectState::kOpen && !rs->Eof()) unit_cost = NzDecimal(rs->Get("COSTO"));

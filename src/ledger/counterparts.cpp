@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/engine_object.h"
+#include "engine/statements.h"
 #include "engine/trace_events.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/value_helpers.h"
@@ -224,14 +225,8 @@ void CLSMG_TARVOLIN::AggiungiContropartitaDaCorpo(std::shared_ptr<Recordset> Rec
     if (!found) {
       Connection& connection = *RequireConnection();
       const auto company = document->Company();
-      const std::string account_sql =
-          std::string(" SELECT") + "    CASE" + "        WHEN CG39_DESCR IS NULL THEN CG24_DESCR" +
-          "        ELSE CG39_DESCR" + "    END AS CG24_DESCR" + " FROM" +
-          "    CG24_TABPDC WITH (NOLOCK)" + " LEFT OUTER JOIN CG39_PRSDESPDC WITH (NOLOCK) ON" +
-          "    CG39_DITTA_CG18 = " + NzDec(Variant(company->company_number)).CStr() + " AND" +
-          "    CG39_GRUPPO_CG10 = CG24_GRUPPO_CG10 AND" + "    CG39_CONTO_CG24 = CG24_CONTO" +
-          " WHERE" + "    CG24_GRUPPO_CG10 = " + company->accounts_group + " AND" +
-          "    CG24_CONTO = '" + SqlQuoted(account) + "'";
+      const std::string account_sql = statements::AccountDescription(
+          NzDec(Variant(company->company_number)).CStr(), company->accounts_group, account);
       const std::string account_description = FirstText(connection, account_sql, "CG24_DESCR");
 
       std::string asset_description;
@@ -239,10 +234,7 @@ void CLSMG_TARVOLIN::AggiungiContropartitaDaCorpo(std::shared_ptr<Recordset> Rec
         const std::string database = GetVexNavDb();
         if (!database.empty()) {
           const std::string asset_sql =
-              std::string("SELECT TOP 1") + kCrLf + "    VS02_DESCRIPTION" + kCrLf + "FROM" +
-              kCrLf + "    [" + database + "].dbo.VS02_ASSET" + kCrLf + "WHERE" + kCrLf +
-              "    VS02_COMPANYID = " + std::to_string(document->CompanyNumber()) + kCrLf +
-              "    AND VS02_ASSETNO = '" + SqlQuoted(asset) + "'";
+              statements::AssetDescription(database, document->CompanyNumber(), asset);
           asset_description = FirstText(connection, asset_sql, "VS02_DESCRIPTION");
         }
       }

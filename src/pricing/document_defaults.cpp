@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/engine_object.h"
+#include "engine/statements.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/db/connection.h"
 #include "tarvolin/engine/value_helpers.h"
@@ -65,37 +66,12 @@ bool FromDocumentParameters(const CurrentCompany& company, Recordset& header, in
   return true;
 }
 
-// The statement's start, up to the site condition. A quote in a code is
-// doubled: it can never end the literal.
-std::string ParamsDocHead(int32_t company, const std::string& code, const std::string& group,
-                          const std::string& user) {
-  return "SELECT TOP 1 CO16_SEZ_CG68, CO16_DEP_MG58, CO16_IDPRIORITA_LP09 "
-         "FROM CO16_PARAMSDOC WITH (NOLOCK) "
-         "WHERE CO16_DITTA_CG18 = " +
-         std::to_string(company) + " AND " + "      CO16_CODDOCUM_MG36 = '" + SqlQuoted(code) +
-         "' AND " + "      (CO16_CODGRUPPO_FW06 IS NULL OR CO16_CODGRUPPO_FW06 = '" +
-         SqlQuoted(group) + "') AND " +
-         "      (CO16_CODUTENTE_FW07 IS NULL OR CO16_CODUTENTE_FW07 = '" + SqlQuoted(user) +
-         "') AND ";
-}
-
 }  // namespace
 
 std::string CLSMG_TARVOLIN::CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(
     const std::optional<Variant>& fvarDitta) {
-  std::string statement = std::string("SELECT TOP 1") + kCrLf + "    LP09_ID" + kCrLf + "FROM" +
-                          kCrLf + "    LP09_TESTATAPRIORITA" + kCrLf + "WHERE" + kCrLf +
-                          "    LP09_DITTA_CG18 = <DITTA,,>" + kCrLf + "    AND LP09_FLGPREF = 1" +
-                          kCrLf + "ORDER BY" + kCrLf + "    LP09_ID DESC";
-  if (fvarDitta) {
-    constexpr std::string_view kPlaceholder = "<DITTA,,>";
-    const std::string company = NzDec(*fvarDitta).CStr();
-    for (size_t at = statement.find(kPlaceholder); at != std::string::npos;
-         at = statement.find(kPlaceholder, at + company.size())) {
-      statement.replace(at, kPlaceholder.size(), company);
-    }
-  }
-  return statement;
+  return statements::PreferredPriority(fvarDitta ? std::optional(NzDec(*fvarDitta).CStr())
+                                                 : std::nullopt);
 }
 
 void CLSMG_TARVOLIN::GetValoreDefault(int16_t& Tipo, std::string& CodDocumento,
@@ -124,17 +100,18 @@ void CLSMG_TARVOLIN::GetValoreDefault(int16_t& Tipo, std::string& CodDocumento,
         FromDocumentParameters(*company, *header, Tipo, CodDocumento, switches, value)) {
       switches.default_origin = 1;
     }
-    const std::string head = ParamsDocHead(document->CompanyNumber(), CodDocumento, group, user);
+    // A quote in a code is doubled: it can never end the literal.
+    const auto statement = [&](const std::optional<std::string>& site) {
+      return statements::DocumentDefaults(document->CompanyNumber(), CodDocumento, group, user,
+                                          site);
+    };
     if (company->site_defaults == 1 && NzStr(value).empty()) {
-      const std::string sql = head + "      (CO16_CODSEDE_CG31   IS NULL OR CO16_CODSEDE_CG31 = " +
-                              NzDec(header->Get("DO11_CODSEDE_CG31")).CStr() + ") " +
-                              "      ORDER BY CO16_CODGRUPPO_FW06, CO16_CODUTENTE_FW07, "
-                              "CO16_CODSEDE_CG31";
+      const std::string sql = statement(NzDec(header->Get("DO11_CODSEDE_CG31")).CStr());
       auto rows = RequireConnection()->Execute(sql, nullptr, execute_option::kCommandText);
       if (TakeFirstRow(rows, Tipo, value)) switches.default_origin = 2;
     }
     if (NzStr(value).empty()) {
-      const std::string sql = head + "      CO16_CODSEDE_CG31   IS NULL ";
+      const std::string sql = statement(std::nullopt);
       auto rows = RequireConnection()->Execute(sql, nullptr, execute_option::kCommandText);
       if (TakeFirstRow(rows, Tipo, value)) switches.default_origin = 3;
     }

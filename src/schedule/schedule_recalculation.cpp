@@ -8,6 +8,7 @@
 
 #include "engine/engine_object.h"
 #include "engine/failure_message.h"
+#include "engine/statements.h"
 #include "recordset/value_rules.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/automation/text.h"
@@ -176,10 +177,7 @@ class ScheduleRebuild {
     if (!run_.Each(
             [&] {
               account = Database().Execute(
-                  " SELECT    CG24_INDATTPASSPOR FROM    CG24_TABPDC WITH (NOLOCK) WHERE    "
-                  "CG24_GRUPPO_CG10 = " +
-                  document_.Company()->accounts_group + " AND    CG24_CONTO = '" +
-                  SqlQuoted(args_.CodiceConto) + "'");
+                  statements::AccountKind(document_.Company()->accounts_group, args_.CodiceConto));
             },
             [&] {
               args_.IndConto = -1;
@@ -206,10 +204,7 @@ class ScheduleRebuild {
     return run_.Each(
         [&] {
           banks = Database().Execute(
-              " SELECT    EF08_BANCA_CG12,    EF08_CABCONTO_CG13,    EF08_CABBONIF_CG13 FROM    "
-              "EF08_BANCHE WITH (NOLOCK) WHERE    EF08_DITTA_CG18 = " +
-              std::to_string(document_.CompanyNumber()) +
-              " AND    EF08_PROGR = " + NzDec(progressive).CStr());
+              statements::Bank(document_.CompanyNumber(), NzDec(progressive).CStr()));
         },
         [&] {
           if (Use(banks, "no bank result").Eof()) return;
@@ -323,18 +318,11 @@ class ScheduleRebuild {
           if (state_.document_mode == 2) {
             const std::string cause = NzStr(document_.DocumentSetting("CAUSBLOCCO"));
             if (Is(document_.DocumentSetting("FLGBLOCCATO"), 1) && !cause.empty()) {
-              statement =
-                  " SELECT    1 FROM    MG3K_DOCBLOCCHI WITH (NOLOCK) WHERE    "
-                  "MG3K_CODBLOCCO = '" +
-                  SqlQuoted(cause) + "' AND    MG3K_FLGSOSPSCAD = 1";
+              statement = statements::SuspendingCause(cause);
             }
           } else {
-            statement =
-                " SELECT    1 FROM    DO66_DOCTESTABLOCCHI WITH (NOLOCK) WHERE    "
-                "DO66_DITTA_CG18 = " +
-                std::to_string(document_.CompanyNumber()) + " AND    DO66_NUMREG_CO99 = '" +
-                SqlQuoted(NzStr(header_->Get("DO11_NUMREG_CO99"))) +
-                "' AND    DO66_FLGBLOCCATO = 1 AND    DO66_FLGSOSPSCAD = 1";
+            statement = statements::SuspendedDocument(document_.CompanyNumber(),
+                                                      NzStr(header_->Get("DO11_NUMREG_CO99")));
           }
         })) {
       return false;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engine/engine_object.h"
+#include "engine/statements.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/calculation_trace.h"
 #include "tarvolin/engine/value_helpers.h"
@@ -168,12 +169,8 @@ class BodyRowPass {
   // amounts cleared (unless INDPROVRIGA 9 keeps them); true when collected.
   bool CollectExpense() {
     if (!connection_) Raise(err::kObjectNotSet, kSource, "ADOConnection is not set");
-    const std::string sql = std::string(" SELECT") + "    MG04_INDTIPOALIQ," +
-                            "    MG04_ALIQ_CG28," + "    MG04_INDTIPOSPESA," +
-                            "    MG04_INDTIPOTOT" + " FROM" + "    MG04_SPESE WITH (NOLOCK)" +
-                            " WHERE" + "    MG04_CODICE = '" +
-                            SqlQuoted(NzStr(Field(f_.cod_spesa))) + "'";
-    args_.RstLavoro = connection_->Execute(sql, nullptr, execute_option::kCommandText);
+    args_.RstLavoro = connection_->Execute(statements::Expense(NzStr(Field(f_.cod_spesa))), nullptr,
+                                           execute_option::kCommandText);
     Recordset& work = *args_.RstLavoro;
     bool collected = false;
     if (work.State() == ObjectState::kOpen && !work.Eof() &&

@@ -3,11 +3,13 @@
 // in the document currency, recalculated, and added into the counterparts,
 // the sundry-expense totals and the withholding and contribution bases.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/engine_object.h"
+#include "engine/statements.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/value_helpers.h"
 #include "totals/accumulators.h"
@@ -122,18 +124,6 @@ class ExpenseCalculation {
     }
   }
 
-  std::string BracketStatement(const std::string& code, const Variant& base, bool by_limit) {
-    std::string sql = std::string(" SELECT") + "    MG05_FINOA," + "    MG05_IMPORTO," +
-                      "    MG05_PERC" + " FROM" + "    MG05_SCAGLSPESE WITH (NOLOCK)" + " WHERE" +
-                      "    MG05_CODICE_MG04 = '" + SqlQuoted(code) + "' AND" +
-                      "    MG05_CODICE_CG08 = '" + SqlQuoted(currency_) + "'";
-    if (by_limit) {
-      sql += std::string(" AND") + "    MG05_FINOA >= " + document_.Dialogue().NumberAsSql(base);
-    }
-    sql += std::string(" ORDER BY") + "    MG05_FINOA";
-    return sql;
-  }
-
   // Kinds 1-5 take their amount from the first bracket of the expense in the
   // document currency (3-5 the first at or above the base): a percentage of
   // the base (not kind 3), plus the fixed amount (kinds 2, 3 and 5).
@@ -143,8 +133,10 @@ class ExpenseCalculation {
     if (kind < 1 || kind > 5) return amount;
     Variant base = totals_kind == 2 ? calculation_.ExpenseBase(code, company_, kZero, true)
                                     : TotalsBase(totals_kind);
-    args_.RstLavoro = connection_.Execute(BracketStatement(code, base, kind >= 3), nullptr,
-                                          execute_option::kCommandText);
+    const std::string sql = statements::ExpenseBrackets(
+        code, currency_,
+        kind >= 3 ? std::optional(document_.Dialogue().NumberAsSql(base)) : std::nullopt);
+    args_.RstLavoro = connection_.Execute(sql, nullptr, execute_option::kCommandText);
     Recordset& bracket = *args_.RstLavoro;
     if (bracket.State() == ObjectState::kOpen && !bracket.Eof()) {
       const Variant limit = BracketNumber(bracket, "MG05_FINOA", code, currency_);

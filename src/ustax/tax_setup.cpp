@@ -9,10 +9,10 @@
 //
 // Codes put into statements go through SqlQuoted, so a code holding a quote
 // stays inside its literal; codes without quotes give the statements unchanged.
-#include <initializer_list>
 #include <string>
 
 #include "engine/engine_object.h"
+#include "engine/statements.h"
 #include "engine/trace_events.h"
 #include "tarvolin/automation/error_policy.h"
 #include "tarvolin/engine/value_helpers.h"
@@ -21,69 +21,6 @@ namespace tarvolin {
 namespace {
 
 constexpr std::string_view kSource = "CLSMG_TARVOLIN";
-
-// The statement lines joined with CR LF, as the setup statements are written.
-std::string Lines(std::initializer_list<std::string> lines) {
-  std::string text;
-  for (const std::string& line : lines) {
-    if (!text.empty()) text += kCrLf;
-    text += line;
-  }
-  return text;
-}
-
-std::string TaxDetailSql(const std::string& jurisdiction, const std::string& group,
-                         const std::string& yyyymmdd) {
-  // The newest rate in force on the date wins; type 2 before type 0 on the same date.
-  return Lines(
-      {"SELECT TOP 1", "    *", "FROM", "    NV05_TAXDETAIL WITH (NOLOCK)", "    LEFT OUTER JOIN",
-       "    NV02_TAXJURISDICTION WITH (NOLOCK)", "    ON", "    NV05_TAXJURCODE_NV02 = NV02_CODE",
-       "WHERE", "    NV05_TAXJURCODE_NV02 = '" + SqlQuoted(jurisdiction) + "'",
-       "    AND NV05_TAXGROUPCODE_NV04 = '" + SqlQuoted(group) + "'",
-       "    AND NV05_TAXTYPE IN (0, 2)", "    AND NV05_EFFECTIVEDATE <= '" + yyyymmdd + "'",
-       "ORDER BY", "    NV05_EFFECTIVEDATE DESC", "    , NV05_TAXTYPE DESC"});
-}
-
-std::string TaxAreaLinesSql(const std::string& area) {
-  return Lines({"SELECT",
-                "    NV03_TAXAREALINE.*",
-                "    , NV01_ROUNDTAX",
-                "    , NV02_TAXACCOUNTSALES",
-                "    , NV02_TAXACCOUNTPURCHASES",
-                "FROM",
-                "    NV03_TAXAREALINE WITH (NOLOCK)",
-                "    INNER JOIN",
-                "    NV01_TAXAREA WITH (NOLOCK)",
-                "    ON",
-                "    NV03_TAXAREACODE_NV01 = NV01_CODE",
-                "    INNER JOIN",
-                "    NV02_TAXJURISDICTION WITH (NOLOCK)",
-                "    ON",
-                "    NV03_TAXJURCODE_NV02 = NV02_CODE",
-                "WHERE",
-                "    NV03_TAXAREACODE_NV01 = '" + SqlQuoted(area) + "'",
-                "ORDER BY",
-                "    NV03_CALCULATIONORD",
-                "    , NV03_TAXJURCODE_NV02"});
-}
-
-std::string TaxDecimalsSql() {
-  return Lines({"SELECT", "    FW95_VALORE", "FROM", "    FW95_SETTINGS", "WHERE",
-                "    FW95_CODICE = 'NAV_DECIMALI_TASSE'"});
-}
-
-constexpr std::string_view kExternalDatabaseSql =
-    " select top 1 CO60_DATABASE from CO60_CONFVEXNAV ";
-
-// The description statements end with CR LF after their last line.
-std::string DescriptionSql(std::string_view prefix, std::string_view table,
-                           const std::string& code) {
-  const std::string p(prefix);
-  return Lines({"SELECT", "    ISNULL(" + p + "_DESCRIPTION, '') AS DESCRIZIONE", "FROM",
-                "    " + std::string(table) + " WITH (NOLOCK)", "WHERE",
-                "    " + p + "_CODE = '" + SqlQuoted(code) + "'"}) +
-         kCrLf;
-}
 
 std::shared_ptr<Recordset> HeaderOf(CoreDocument& document) {
   auto header = document.Recordsets().Get(DocumentTable::kHeader);
@@ -110,7 +47,7 @@ std::string Description(const std::shared_ptr<Connection>& connection, std::stri
   Swallowing([&] {
     if (NzStr(Variant(code)).empty()) return;
     if (!connection) Raise(err::kObjectNotSet, kSource, "ADOConnection is not set");
-    auto found = connection->Execute(DescriptionSql(prefix, table, code), nullptr,
+    auto found = connection->Execute(statements::Description(prefix, table, code), nullptr,
                                      execute_option::kCommandText);
     if (!found->Eof()) result = NzStr(found->Get("DESCRIZIONE"));
     found->Close();
@@ -131,7 +68,7 @@ bool CLSMG_TARVOLIN::GetTaxDetails(const std::string& jurisdiction, const std::s
     if (!DictTaxDetailFound().Exists(key)) {
       auto document = RequireCc();
       date = DocumentDateText(*HeaderOf(*document));
-      rate = RequireConnection()->Execute(TaxDetailSql(jurisdiction, group, date), nullptr,
+      rate = RequireConnection()->Execute(statements::TaxDetail(jurisdiction, group, date), nullptr,
                                           execute_option::kCommandText);
       // Read everything before adding, so the five caches never disagree on keys.
       Variant found(int16_t{0}), max_amount(int16_t{0}), below(int16_t{0}), above(int16_t{0}),
@@ -172,7 +109,7 @@ bool CLSMG_TARVOLIN::ReloadTaxAreaLines() {
       return false;
     }
     if (area != tax_area_lines_loaded_for_) {
-      auto lines = RequireConnection()->Execute(TaxAreaLinesSql(area), nullptr,
+      auto lines = RequireConnection()->Execute(statements::TaxAreaLines(area), nullptr,
                                                 execute_option::kCommandText);
       // The area is remembered only once its lines are in: after a failed query
       // the next call queries again instead of serving another area's lines.
@@ -190,8 +127,8 @@ void CLSMG_TARVOLIN::GetDecimaliTasse() {
     // From here on a failing step is skipped: whatever fails leaves 5.
     std::shared_ptr<Recordset> setting;
     Swallowing([&] {
-      setting =
-          RequireConnection()->Execute(TaxDecimalsSql(), nullptr, execute_option::kCommandText);
+      setting = RequireConnection()->Execute(statements::TaxDecimals(), nullptr,
+                                             execute_option::kCommandText);
     });
     Swallowing([&] {
       // A blank value gives 0, which counts as "not read" and is read again by
@@ -206,8 +143,8 @@ void CLSMG_TARVOLIN::GetDecimaliTasse() {
 std::string CLSMG_TARVOLIN::GetVexNavDb() {
   return WithLabel("GetVexNavDb:", [&] {
     std::string database;
-    auto found =
-        RequireConnection()->Execute(kExternalDatabaseSql, nullptr, execute_option::kUnspecified);
+    auto found = RequireConnection()->Execute(statements::ExternalDatabase(), nullptr,
+                                              execute_option::kUnspecified);
     if (!found->Eof()) database = NzStr(found->Get("CO60_DATABASE"));
     return database;  // not cached: every call asks
   });

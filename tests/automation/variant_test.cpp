@@ -129,6 +129,8 @@ TEST(VariantDate, SerialsMatchTheAutomationCalendar) {
   EXPECT_EQ(Date::Parse("20240229")->ToIso(), "2024-02-29");
   EXPECT_EQ(Date::Parse("2/29/2024")->ToIso(), "2024-02-29");
   EXPECT_FALSE(Date::Parse("2023-02-29").has_value());
+  EXPECT_FALSE(Date::Parse("2100-02-29").has_value());  // a century, not a fourth one
+  EXPECT_TRUE(Date::Parse("2000-02-29").has_value());
 }
 
 TEST(VariantArray, ArraysAreValues) {

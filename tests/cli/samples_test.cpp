@@ -114,6 +114,15 @@ TEST(Samples, EachRegistersOnTheDemoCompanyWithTheFiguresDocsSamplesGives) {
     for (const std::string& figure : sample.figures) {
       EXPECT_TRUE(PrintsCell(report, figure)) << figure << " in\n" << report;
     }
+    // The report's own Tax and Document total lines, in the company currency.
+    for (const auto& [label, figure] :
+         {std::pair{"\n  Tax ", sample.tax}, std::pair{"\n  Document total ", sample.total}}) {
+      std::string shown = "(none)";
+      if (const size_t at = report.find(label); at != std::string::npos) {
+        std::istringstream(report.substr(at + std::string(label).size())) >> shown;
+      }
+      EXPECT_TRUE(Decimal::TryParse(shown) == Decimal::TryParse(figure)) << label << shown;
+    }
 
     const DocumentFile file = ReadDocumentFile(written);
     auto totals = file.document->Get(DocumentTable::kTotals);

@@ -118,66 +118,6 @@ TEST_F(CommissionProcedures, TheCalculatorIsMadeOnceAndKeepsNothingBetweenRuns) 
   EXPECT_EQ(std::count(watching->log.begin(), watching->log.end(), "ADOConnection"), 0);
 }
 
-TEST_F(CommissionProcedures, RecalculationGivesAndReleasesTheTenPropertiesInOrder) {
-  auto calculator = Watch();
-  engine_->RicalcolaProvvigioni();
-  // Given: 11, 13 (Nothing: no totals), 14 (Nothing), 29, 30, 31 (Nothing), 32;
-  // no discount detail; 39 and 41 Nothing. Released in the same order, 69 after 39.
-  const std::vector<std::string> expected = {
-      "set 0",     "release 1", "release 2",   "set 3",     "set 4",     "release 5", "set 6",
-      "release 7", "release 8", "commissions", "release 0", "release 1", "release 2", "release 3",
-      "release 4", "release 5", "release 6",   "release 7", "release 9", "release 8"};
-  EXPECT_EQ(calculator->log, expected);
-}
-
-TEST_F(CommissionProcedures, ClonesFollowTheDocumentOrTheRowBookmark) {
-  auto calculator = Watch();
-  body_->SetSort("DO30_PROGRIGA DESC");
-  body_->SetFilter("DO30_PROGRIGA > 1");
-  body_->MoveNext();  // row 2
-  engine_->ImpostaProvvigioni();
-  EXPECT_EQ(calculator->seen, "2|DO30_PROGRIGA > 1|DO30_PROGRIGA DESC");
-
-  // With a bookmark the clone goes to that row and copies nothing else.
-  auto first = body_->Clone();
-  engine_->RicalcolaProvvigioni(first->GetBookmark().ToVariant());
-  EXPECT_EQ(calculator->seen, "1||");
-
-  // Price recovery on a row whose discounts were changed: the priority table
-  // of the sales invoices' default row, 1.
-  document_->commissions().Switches().price_recovery = true;
-  body_->Set("DO30_FLGPRSCVAR", Variant(true));
-  engine_->RicalcolaProvvigioni();
-  EXPECT_NE(std::find(calculator->log.begin(), calculator->log.end(), "priority 1"),
-            calculator->log.end());
-}
-
-TEST_F(CommissionProcedures, FailureCodesAreShownWithTheirText) {
-  const struct {
-    int32_t stato;
-    const char* text;
-  } kCases[] = {{1, "VALIDAZIONE DATI"},
-                {2, "MANCANO I PARAMETRI GENERALI DOCUMENTI"},
-                {3, "REGIME PROVVIGIONE NON VALIDO"},
-                {4, "ERRORE NEL RECUPERO DEL PREZZO"},
-                {5, "MANCANO I DATI DELL'AGENTE SELEZIONATO"},
-                {6, "ERRORE NEL RECUPERO DEL PREZZO TEORICO"},
-                {7, "ERRORE GENERICO"},
-                {99, "ERRORE VB"}};
-  auto calculator = Watch();
-  for (const auto& c : kCases) {
-    calculator->result = c.stato;
-    engine_->RicalcolaProvvigioni();
-    ASSERT_FALSE(document_->messages().empty());
-    const ShownMessage& shown = document_->messages().back();
-    EXPECT_EQ(shown.text, std::string("Errore in CLSPA_CALCPROVV.CalcolaProvvigioni\r") + c.text);
-    EXPECT_EQ(shown.title, "RicalcolaProvvigioni");
-    EXPECT_EQ(shown.style, 64);
-    // Still released after a failure.
-    EXPECT_EQ(calculator->log.back(), "release 8");
-  }
-}
-
 TEST_F(CommissionProcedures, TheErrorServiceActsOnTheFailedStatementOnly) {
   const struct {
     int answer;
@@ -238,45 +178,6 @@ TEST_F(CommissionProcedures, CalculatorFailuresNameTheRegimeAndLeaveTheLines) {
     lines->MoveFirst();
     EXPECT_EQ(NzDecimal(lines->Get("DO32_IMPORPROV")), Decimal::Parse("4.50")) << c.setup;
   }
-}
-
-TEST_F(CommissionProcedures, ASecondRecalculationReusesTheCalculator) {
-  auto totals = NewDocumentRecordset(DocumentTable::kTotals);
-  AppendRow(*totals, {});
-  totals->Set("DO13_SCPERMERCE1", Variant(int16_t{10}));
-  document_->Set(DocumentTable::kTotals, totals);
-  document_->Set(DocumentTable::kAgents, NewDocumentRecordset(DocumentTable::kAgents));
-  auto lines = document_->Get(DocumentTable::kCommissionRows);
-  for (body_->MoveFirst(); !body_->Eof(); body_->MoveNext()) {
-    body_->Set("DO30_IMPORTO", body_->Get("DO30_IMPNETSCP"));
-    AppendRow(*lines, {});
-    lines->Set("DO32_PROGRIGA", body_->Get("DO30_PROGRIGA"));
-    lines->Set("DO32_IDAGENTE_MG17", Variant(int32_t{101}));
-    lines->Set("DO32_FLGVARPROV", Variant(int16_t{0}));
-    lines->Set("DO32_PERCPROV", Variant(int16_t{5}));
-    lines->Set("DO32_IMPONPROV", body_->Get("DO30_IMPNETSCP"));
-    lines->Set("DO32_IMPORPROV", Variant(Decimal::Parse("5.01")));
-  }
-  const auto agent_total = [&](int32_t agent) {
-    auto agents = document_->Get(DocumentTable::kAgents)->Clone();
-    return agents->Find("DO21_IDAGENTE_MG17 = " + std::to_string(agent))
-               ? NzDecimal(agents->Get("DO21_IMPORPROV"))
-               : Decimal(-1);
-  };
-  // Each row: 100.10 less 10% = 90.09; 5% = 4.5045 -> 4.50 for 101, and a new
-  // line of 1.25% = 1.126125 -> 1.13 for his area manager 105, who has no
-  // agent row yet: the next recalculation's roll-up makes it.
-  ICLSMG_TARVOLIN& api = *engine_;
-  api.RicalcolaTotaliDaRigheCorpo(true, false, true, false, true, true);
-  const auto calculator = document_->commissions().Switches().calculator;
-  EXPECT_EQ(lines->RecordCount(), 6);
-  EXPECT_EQ(agent_total(101), Decimal::Parse("13.50"));
-  EXPECT_EQ(agent_total(105), Decimal(-1));
-  api.RicalcolaTotaliDaRigheCorpo(true, false, true, false, true, true);
-  EXPECT_EQ(document_->commissions().Switches().calculator, calculator);
-  EXPECT_EQ(agent_total(101), Decimal::Parse("13.50"));
-  EXPECT_EQ(agent_total(105), Decimal::Parse("3.39"));
-  EXPECT_TRUE(document_->messages().empty());
 }
 
 }  // namespace

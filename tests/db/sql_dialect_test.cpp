@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "db/sql_tokenizer.h"
+#include "engine/statements.h"
 #include "support/errors.h"
 
 namespace tarvolin {
@@ -30,12 +31,7 @@ std::string Adapt(std::string_view tsql) { return AdaptTsqlForSqlite(tsql, DateC
 using testing_support::Raises;
 
 TEST(SqlDialect, TaxDetailReadKeepsLayoutAndMovesTopToLimit) {
-  const std::string tsql = Crlf(
-      {"SELECT TOP 1", "    *", "FROM", "    NV05_TAXDETAIL WITH (NOLOCK)", "    LEFT OUTER JOIN",
-       "    NV02_TAXJURISDICTION WITH (NOLOCK)", "    ON", "    NV05_TAXJURCODE_NV02 = NV02_CODE",
-       "WHERE", "    NV05_TAXJURCODE_NV02 = 'CA'", "    AND NV05_TAXGROUPCODE_NV04 = 'GOODS'",
-       "    AND NV05_TAXTYPE IN (0, 2)", "    AND NV05_EFFECTIVEDATE <= '20260115'", "ORDER BY",
-       "    NV05_EFFECTIVEDATE DESC", "    , NV05_TAXTYPE DESC"});
+  const std::string tsql = statements::TaxDetail("CA", "GOODS", "20260115");
   EXPECT_EQ(
       Adapt(tsql),
       Crlf({"SELECT", "    *", "FROM", "    NV05_TAXDETAIL", "    LEFT OUTER JOIN",

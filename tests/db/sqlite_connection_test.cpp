@@ -49,28 +49,6 @@ TEST(SqliteConnection, ResultsAreTypedFromTheSchemaAndExact) {
   EXPECT_EQ(rs->Get("T1_DESCR").str(), "O'Brien");
 }
 
-TEST(SqliteConnection, TsqlFormsRunAsTheServerWouldAnswer) {
-  auto db = Memory();
-  auto top = db->Execute(
-      "SELECT TOP 1\r\n    T1_CODICE\r\nFROM\r\n    T1 WITH (NOLOCK)\r\nWHERE\r\n    T1_DATA <= "
-      "'20260301'\r\nORDER BY\r\n    T1_DATA DESC",
-      nullptr, execute_option::kCommandText);
-  ASSERT_EQ(top->RecordCount(), 1);
-  EXPECT_EQ(top->Get("T1_CODICE").str(), "B   ");
-  auto nulls_first =
-      db->Execute("SELECT T1_CODICE, ISNULL(T1_DESCR, '') AS D FROM T1 ORDER BY T1_DATA");
-  EXPECT_EQ(nulls_first->Get("T1_CODICE").str(), "C   ");
-  nulls_first->MoveNext();
-  EXPECT_EQ(nulls_first->Get("T1_CODICE").str(), "A   ");
-  auto empty = db->Execute("SELECT T1_CODICE FROM T1 WHERE T1_CODICE = 'Z'");
-  EXPECT_EQ(empty->State(), ObjectState::kOpen);
-  EXPECT_TRUE(empty->Bof() && empty->Eof());
-  int32_t affected = 0;
-  auto none = db->Execute("UPDATE T1 SET T1_NUM = 1 WHERE T1_NUM IS NOT NULL", &affected);
-  EXPECT_EQ(none->State(), ObjectState::kClosed);
-  EXPECT_EQ(affected, 2);
-}
-
 TEST(SqliteConnection, FailuresNameTheStatementAndTransactionsRollBack) {
   auto db = Memory();
   // One line: the database's message and the table; the statement is the context.

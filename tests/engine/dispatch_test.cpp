@@ -23,9 +23,6 @@ class RecordingEngine : public CLSMG_TARVOLIN {
     RecordsetCorpo = replacement;
     if (raise) Raise(err::kNoCurrentRecord, "Recordset");
   }
-  void AddScadenza(std::shared_ptr<Recordset>&, const AddScadenzaArgs& args) override {
-    scadenza = args;
-  }
   std::string CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(
       const std::optional<Variant>& fvarDitta) override {
     ditta = fvarDitta;
@@ -35,7 +32,6 @@ class RecordingEngine : public CLSMG_TARVOLIN {
   std::shared_ptr<Recordset> received;
   std::shared_ptr<Recordset> replacement = Recordset::Create();
   bool raise = false;
-  AddScadenzaArgs scadenza;
   std::optional<Variant> ditta = Variant("not called");
 };
 
@@ -151,35 +147,6 @@ TEST(Dispatch, ByRefRecordsetsComeBackEvenWhenTheMemberRaises) {
   engine.replacement = Recordset::Create();
   EXPECT_TRUE(Raises([&] { Invoke(engine, "AddRigaModificata", args); }, err::kNoCurrentRecord));
   EXPECT_EQ(args[0].object(), engine.replacement);
-}
-
-TEST(Dispatch, AddScadenzaTakesItsArgumentsInDeclarationOrder) {
-  RecordingEngine engine;
-  std::vector<Variant> args;
-  args.insert(args.end(),
-              {Variant(Recordset::Create()), Variant("3"), Variant("C001"), Variant("USD"),
-               Variant(true), Variant(int16_t{2}), Variant("AG1"), Variant("PAY30"),
-               Variant(int16_t{4}), Variant("RB"), Variant("2026-03-31")});
-  for (int i = 1; i <= 17; ++i) args.emplace_back(Decimal(i));
-  args.insert(args.end(), {Variant(0), Variant(int32_t{5001}), Variant(int32_t{17})});
-  Invoke(engine, "AddScadenza", args);
-  const auto& s = engine.scadenza;
-  EXPECT_EQ(s.IndConto, 3);
-  EXPECT_EQ(s.CodiceValuta, "USD");
-  EXPECT_TRUE(s.DocumentoIntraOrNoClienteFornitore);
-  EXPECT_EQ(s.SottoTipoEffetto, "RB");
-  EXPECT_EQ(s.DataScadenza, Date::FromYmd(2026, 3, 31));
-  EXPECT_EQ(s.ImportoScadenzaEuro.dec(), Decimal(1));
-  EXPECT_EQ(s.ImportoOmaggiNoRivValuta.dec(), Decimal(17));
-  EXPECT_FALSE(s.ScadenzaSospesa);
-  EXPECT_EQ(s.AgenziaPresentazione.CLng(), 17);
-  EXPECT_FALSE(s.ProgressivoBanca.has_value());
-
-  args.emplace_back(int16_t{9});
-  Invoke(engine, "AddScadenza", args);
-  ASSERT_TRUE(engine.scadenza.ProgressivoBanca.has_value());
-  EXPECT_EQ(engine.scadenza.ProgressivoBanca->CInt(), 9);
-  EXPECT_FALSE(engine.scadenza.TipoMerce.has_value());
 }
 
 }  // namespace

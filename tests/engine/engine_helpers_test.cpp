@@ -96,10 +96,6 @@ TEST_F(EngineCurrency, FindValutaCachesInTheDocument) {
   };
   EXPECT_TRUE(engine_->FindValuta(Variant("EUR")));
   ASSERT_EQ(connection_->statements(), 1);
-  EXPECT_EQ(log()[0],
-            " SELECT    CG08_CODICE,    CG08_NUMDEC,    MG49_NUMDEC FROM    CG08_TABVALUTE WITH "
-            "(NOLOCK) LEFT JOIN MG49_PARMAGAZDEC WITH (NOLOCK) ON    MG49_DITTA_CG18 = 1 AND    "
-            "MG49_CODICE_CG08 = CG08_CODICE ORDER BY    CG08_CODICE");
   EXPECT_EQ(currency(), "EUR 2 3");
   // The same code again queries nothing; another known one filters the cache.
   EXPECT_TRUE(engine_->FindValuta(Variant("EUR  ")));
@@ -175,19 +171,6 @@ TEST(EngineMessages, TextComesFromTheDocumentThenTheSessionThenTheDefault) {
   EXPECT_EQ(engine->GetTestoMessaggio("Documento %1 (%2)", 12, params), "Documento INV-7 (3)");
   document->catalogue().Set(12, "Doc %1");
   EXPECT_EQ(engine->GetTestoMessaggio("Documento %1", 12, Variant("not an array")), "Doc %1");
-}
-
-TEST(EngineCopies, CopiaRecordsetIsIndependentAndNeverRaises) {
-  auto engine = UnboundEngine();
-  auto source = MakeRecordset({{"A", DataType::kInteger}}, {{1}, {2}});
-  source->SetFilter("A = 2");
-  auto copy = engine->CopiaRecordset(source);
-  ASSERT_NE(copy, nullptr);
-  EXPECT_EQ(copy->RecordCount(), 1);
-  copy->Set("A", Variant(int32_t{9}));
-  EXPECT_EQ(source->Get("A").CLng(), 2);
-  std::shared_ptr<Recordset> nothing;
-  EXPECT_EQ(engine->CopiaRecordset(nothing), nullptr);
 }
 
 }  // namespace

@@ -15,33 +15,6 @@ std::shared_ptr<CurrentCompany> Company() {
   return company;
 }
 
-TEST(HostDocument, RecordsetsAreTypedFromTheSchema) {
-  auto body = NewDocumentRecordset(DocumentTable::kBody);
-  EXPECT_EQ(body->State(), ObjectState::kOpen);
-  const FieldInfo& quantity = body->Field(body->Resolve("DO30_QTA1").index());
-  EXPECT_EQ(quantity.type, DataType::kDecimal);
-  EXPECT_GT(quantity.numeric_scale, 0);
-  auto grouped = NewDocumentRecordset(DocumentTable::kGroupedRows);
-  // Grouped rows carry the body's fields, the order data's and the grid flag.
-  for (int i = 0; i < body->FieldCount(); ++i) {
-    EXPECT_TRUE(grouped->TryResolve(body->Field(i).name).has_value()) << body->Field(i).name;
-  }
-  EXPECT_TRUE(grouped->TryResolve("DO31_QTA1CONS").has_value());
-  EXPECT_FALSE(grouped->TryResolve("DO31_PROGRIGA").has_value());
-  EXPECT_TRUE(grouped->TryResolve("GRIGLIA").has_value());
-  try {
-    NewDocumentRecordset(DocumentTable::kTaxSummary);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kItemNotFound);
-    EXPECT_NE(e.description().find("USA74"), std::string::npos);
-  }
-  DocumentTable table{};
-  EXPECT_TRUE(DocumentTableFromName("do30_doccorpo", table));
-  EXPECT_EQ(table, DocumentTable::kBody);
-  EXPECT_FALSE(DocumentTableFromName("DO99_NOTHING", table));
-}
-
 TEST(HostDocument, StateDefaultsFollowTheDocument) {
   HostDocument document(Company());
   EXPECT_FALSE(document.InUse(DocumentTable::kHeaderAgents));
@@ -83,24 +56,6 @@ TEST(HostDocument, ServicesRoundToTheCurrencyAndRecordWhatWasShown) {
   ASSERT_EQ(document.asked_errors().size(), 1u);
   EXPECT_EQ(document.asked_errors()[0].procedure, "RicalcolaScadenze");
   EXPECT_EQ(document.asked_errors()[0].number, err::kDivisionByZero);
-}
-
-TEST(HostDocument, CalculationHelperConvertsAtTheDocumentRate) {
-  HostCalculationHelper helper;
-  auto company = Company();
-  company->currency_decimals.push_back({"CAD", 2});
-  helper.SetCurrentCompany(company);
-  EXPECT_EQ(helper
-                .ToCompanyCurrency(Variant(Decimal::Parse("136.50")),
-                                   Variant(Decimal::Parse("1.365")), "CAD")
-                .dec(),
-            Decimal::Parse("100.00"));
-  EXPECT_EQ(helper
-                .ToDocumentCurrency(Variant(Decimal::Parse("10.01")),
-                                    Variant(Decimal::Parse("1.365")), "CAD")
-                .dec(),
-            Decimal::Parse("13.66"));  // 13.66365
-  EXPECT_EQ(helper.ToCompanyCurrency(Variant(int16_t{5}), Variant(), "CAD").CInt(), 0);
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "engine/statements.h"
 #include "support/documents.h"
 #include "support/errors.h"
 
 namespace tarvolin {
 namespace {
 
-using testing_support::Raises;
 
 Decimal D(const char* text) { return Decimal::Parse(text); }
 
@@ -57,43 +57,6 @@ class LandedCosts : public testing_support::EngineBench {
   std::shared_ptr<Recordset> body_, costs_;
 };
 
-TEST_F(LandedCosts, AnnotationLoadsRowsAndZeroingTakesExactlyThatBack) {
-  engine_->AnnotazioneSpeseTrasportoACosto();
-  EXPECT_EQ(log()[0],
-            "SELECT\r\n    NV07_FLGFE\r\nFROM\r\n    NV07_DOCATTIVI WITH (NOLOCK)\r\nWHERE\r\n    "
-            "NV07_DITTA_CG18 = 1\r\n    AND NV07_CODDOCUM_MG36 = 'PIMP'");
-  EXPECT_EQ(log()[1], "SELECT DBO.FNMG_GETSPTRASPMP(1, 'LANT-LED', '', '20260715') AS COSTO");
-  // 10 x 0.95 (the rate from July); 2.5 x 1.01 = 2.525 rounds to even; the
-  // GREEN option has a cost of its own; the item without cost gets no record.
-  EXPECT_EQ(Cost(1, "DO50_SPESETR"), D("9.50"));
-  EXPECT_EQ(Cost(2, "DO50_SPESETR"), D("2.52"));
-  EXPECT_EQ(Cost(3, "DO50_SPESETR"), D("4.50"));
-  EXPECT_EQ(Cost(4, "DO50_SPESETR"), Decimal(-1));
-  EXPECT_EQ(Cost(5, "DO50_SPESETR"), Decimal(-1));
-  EXPECT_EQ(costs_->RecordCount(), 3);
-  EXPECT_EQ(Nets(), (std::vector<std::string>{"109.5", "102.52", "104.5", "100", "100"}));
-
-  engine_->AnnotazioneSpeseDaziACosto();  // duty goes into the same records
-  EXPECT_EQ(costs_->RecordCount(), 3);
-  EXPECT_EQ(Cost(2, "DO50_SPESEDZ"), D("12.75"));
-  EXPECT_EQ(Cost(3, "DO50_SPESEDZ"), D("7.35"));  // no GREEN row: the item's row
-  EXPECT_EQ(Nets(), (std::vector<std::string>{"121.5", "115.27", "111.85", "100", "100"}));
-
-  engine_->AzzeramentoSpeseTrasportoACosto();
-  engine_->AzzeramentoSpeseTrasportoACosto();  // twice changes nothing more
-  EXPECT_EQ(Nets(), (std::vector<std::string>{"112", "112.75", "107.35", "100", "100"}));
-  EXPECT_EQ(Cost(1, "DO50_SPESETR"), Decimal(0));
-  engine_->AzzeramentoSpeseDaziACosto();
-  EXPECT_EQ(Nets(), (std::vector<std::string>{"100", "100", "100", "100", "100"}));
-
-  // A record whose flag is 0 is cleared without touching the row.
-  costs_->MoveFirst();
-  costs_->Set("DO50_SPESETR", Variant(D("5")));
-  engine_->AzzeramentoSpeseTrasportoACosto();
-  EXPECT_EQ(Cost(1, "DO50_SPESETR"), Decimal(0));
-  EXPECT_EQ(Nets()[0], "100");
-}
-
 TEST_F(LandedCosts, CustomersAndTypesWithoutTheSwitchGetNoNewCost) {
   engine_->AnnotazioneSpeseTrasportoACosto();
   header_->Set("DO11_TIPOCF_CG44", Variant(int16_t{0}));
@@ -118,16 +81,6 @@ TEST_F(LandedCosts, CustomersAndTypesWithoutTheSwitchGetNoNewCost) {
   EXPECT_EQ(Cost(2, "DO50_SPESEDZ"), Decimal(0));
   EXPECT_EQ(Cost(2, "DO50_FLGSPESEDZ"), Decimal(0));
   EXPECT_EQ(costs_->RecordCount(), 3);
-}
-
-TEST_F(LandedCosts, FailuresNameTheProcedures) {
-  Sql("DROP TABLE TV05_COSTIUNITARI");
-  // The row-cost procedure puts its name after the incoming source.
-  EXPECT_TRUE(Raises([&] { engine_->AnnotazioneSpeseDaziACosto(); }, err::kDatabaseError,
-                     "AnnotazioneSpeseDaziACosto:\r\nSqliteConnection\r\nGetSpeseDazi"));
-  engine_->set_cc(nullptr);
-  EXPECT_TRUE(Raises([&] { engine_->AzzeramentoSpeseTrasportoACosto(); }, err::kObjectNotSet,
-                     "AzzeramentoSpeseTrasportoACosto:\r\n"));
 }
 
 }  // namespace

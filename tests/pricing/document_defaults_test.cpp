@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/statements.h"
 #include "support/documents.h"
 #include "support/errors.h"
 #include "tarvolin/engine/value_helpers.h"
@@ -87,12 +88,9 @@ TEST_F(DocumentDefaults, TheDocumentParametersObjectComesFirst) {
 TEST_F(DocumentDefaults, PreferredTableStatementAndErrors) {
   ICLSMG_TARVOLIN& api = *engine_;
   EXPECT_EQ(api.CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(),
-            "SELECT TOP 1\r\n    LP09_ID\r\nFROM\r\n    LP09_TESTATAPRIORITA\r\nWHERE\r\n"
-            "    LP09_DITTA_CG18 = <DITTA,,>\r\n    AND LP09_FLGPREF = 1\r\nORDER BY\r\n"
-            "    LP09_ID DESC");
-  EXPECT_NE(api.CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(Variant("7.0"))
-                .find("LP09_DITTA_CG18 = 7\r\n"),
-            std::string::npos);
+            statements::PreferredPriority(std::nullopt));
+  EXPECT_EQ(api.CLSMG_QUENDOR_GetTabellaPrioritaListiniP_TabellaPreferenziale(Variant("7.0")),
+            statements::PreferredPriority("7"));
 
   engine_->set_ADOConnection(nullptr);
   header_->Set("DO11_DOCUM_MG36", Variant("SCRN"));

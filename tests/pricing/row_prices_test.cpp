@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 #include <string>
 
 #include "support/documents.h"
@@ -53,105 +54,55 @@ const Variant kNull = Variant::Null();
 Variant Dec(const char* text) { return Variant(Decimal::Parse(text)); }
 Variant Int(int16_t value) { return Variant(value); }
 
+// Fields of the row, without their DO30_ prefix: "FATCONV=12 PREZZO2=Null".
+std::map<std::string, std::string> Pairs(const std::string& text) {
+  std::map<std::string, std::string> pairs;
+  std::istringstream words(text);
+  for (std::string word; words >> word;) {
+    const size_t eq = word.find('=');
+    pairs["DO30_" + word.substr(0, eq)] = word.substr(eq + 1);
+  }
+  return pairs;
+}
+
 TEST_F(RowPrices, RelatedUnitChangesFollowTheDerivationCodes) {
-  struct Case {
+  const struct {
     const char* about;
-    std::map<std::string, Variant> row;
-    int price;  // 1, 2 or 3 (CF)
-    Variant num;
+    const char* row;
+    int price;          // 1, 2 or 3 (CF)
+    const char* value;  // the new price, "Null" for Null
     bool first_flag, second_flag;
-    std::map<std::string, std::string> expect;
-  };
-  const Case cases[] = {
+    const char* expect;
+  } cases[] = {
       {"price 1 -> price 2 (code 2, factor 12) -> CF follows price 2 (code 4)",
-       {{"DO30_INDCALCPRE2", Int(2)},
-        {"DO30_FATCONV", Int(12)},
-        {"DO30_INDCALCPRECF", Int(4)},
-        {"DO30_FATCONVCF", Dec("0.5")}},
-       1,
-       Dec("10"),
-       true,
-       true,
-       {{"DO30_PREZZO1", "10"},
-        {"DO30_PREZZO1IVA", "10"},
-        {"DO30_PREZZO2", "120"},
-        {"DO30_PREZZO2IVA", "120"},
-        {"DO30_PREZZOCF", "60"},
-        {"DO30_FLGPRSCVAR", "-1"}}},
+       "INDCALCPRE2=2 FATCONV=12 INDCALCPRECF=4 FATCONVCF=0.5", 1, "10", true, true,
+       "PREZZO1=10 PREZZO1IVA=10 PREZZO2=120 PREZZO2IVA=120 PREZZOCF=60 FLGPRSCVAR=-1"},
       {"code 1 with price 2 already set leaves it",
-       {{"DO30_INDCALCPRE1", Int(2)},
-        {"DO30_INDCALCPRE2", Int(1)},
-        {"DO30_FATCONV", Int(12)},
-        {"DO30_PREZZO2", Dec("50")}},
-       1,
-       Dec("10"),
-       true,
-       false,
-       {{"DO30_PREZZO2", "50"}}},
+       "INDCALCPRE1=2 INDCALCPRE2=1 FATCONV=12 PREZZO2=50", 1, "10", true, false, "PREZZO2=50"},
       {"code 1 with price 2 at 0 inverts price 1's code 2, to the price decimals (4)",
-       {{"DO30_INDCALCPRE1", Int(2)}, {"DO30_INDCALCPRE2", Int(1)}, {"DO30_FATCONV", Int(12)}},
-       1,
-       Dec("10"),
-       true,
-       false,
-       {{"DO30_PREZZO2", "0.8333"}}},
-      {"a factor of 0 derives nothing",
-       {{"DO30_INDCALCPRE2", Int(2)}, {"DO30_FATCONV", Int(0)}},
-       1,
-       Dec("10"),
-       true,
-       true,
-       {{"DO30_PREZZO2", "Null"}, {"DO30_FLGPRSCVAR", "-1"}}},
+       "INDCALCPRE1=2 INDCALCPRE2=1 FATCONV=12", 1, "10", true, false, "PREZZO2=0.8333"},
+      {"a factor of 0 derives nothing", "INDCALCPRE2=2 FATCONV=0", 1, "10", true, true,
+       "PREZZO2=Null FLGPRSCVAR=-1"},
       {"a Null price 1 changes no price but derives from the stored one",
-       {{"DO30_PREZZO1", Dec("5")}, {"DO30_INDCALCPRE2", Int(3)}, {"DO30_FATCONV", Int(2)}},
-       1,
-       kNull,
-       true,
-       false,
-       {{"DO30_PREZZO1", "5"}, {"DO30_PREZZO2", "2.5"}, {"DO30_FLGPRSCVAR", "-1"}}},
-      {"price 1 at 0 sets its twin and derives nothing",
-       {{"DO30_PREZZO1", Dec("5")}, {"DO30_INDCALCPRE2", Int(2)}, {"DO30_FATCONV", Int(2)}},
-       1,
-       Int(0),
-       true,
-       true,
-       {{"DO30_PREZZO1", "0"}, {"DO30_PREZZO1IVA", "0"}, {"DO30_PREZZO2", "Null"}}},
-      {"CF at 0 is stored as Null and its twin stays",
-       {{"DO30_PREZZOCF", Dec("7")}, {"DO30_PREZZOCFIVA", Dec("7.56")}},
-       3,
-       Int(0),
-       true,
-       true,
-       {{"DO30_PREZZOCF", "Null"}, {"DO30_PREZZOCFIVA", "7.56"}}},
+       "PREZZO1=5 INDCALCPRE2=3 FATCONV=2", 1, "Null", true, false,
+       "PREZZO1=5 PREZZO2=2.5 FLGPRSCVAR=-1"},
+      {"price 1 at 0 sets its twin and derives nothing", "PREZZO1=5 INDCALCPRE2=2 FATCONV=2", 1,
+       "0", true, true, "PREZZO1=0 PREZZO1IVA=0 PREZZO2=Null"},
+      {"CF at 0 is stored as Null and its twin stays", "PREZZOCF=7 PREZZOCFIVA=7.56", 3, "0", true,
+       true, "PREZZOCF=Null PREZZOCFIVA=7.56"},
       {"price 2 -> price 1 (price 1 code 3) -> CF from price 1 (CF code 2)",
-       {{"DO30_INDCALCPRE1", Int(3)},
-        {"DO30_FATCONV", Int(4)},
-        {"DO30_INDCALCPRECF", Int(2)},
-        {"DO30_FATCONVCF", Int(3)}},
-       2,
-       Dec("10"),
-       true,
-       true,
-       {{"DO30_PREZZO2", "10"}, {"DO30_PREZZO1", "2.5"}, {"DO30_PREZZOCF", "7.5"}}},
+       "INDCALCPRE1=3 FATCONV=4 INDCALCPRECF=2 FATCONVCF=3", 2, "10", true, true,
+       "PREZZO2=10 PREZZO1=2.5 PREZZOCF=7.5"},
       {"CF -> price 2 (price 2 code 5) -> price 1 from price 2 (price 1 code 2)",
-       {{"DO30_INDCALCPRE2", Int(5)},
-        {"DO30_FATCONVCF", Int(4)},
-        {"DO30_INDCALCPRE1", Int(2)},
-        {"DO30_FATCONV", Int(3)}},
-       3,
-       Dec("10"),
-       true,
-       true,
-       {{"DO30_PREZZOCF", "10"}, {"DO30_PREZZO2", "2.5"}, {"DO30_PREZZO1", "7.5"}}},
-      {"a row with a rate: the twin adds the rate amount, to the price decimals",
-       {{"DO30_TOTSTAX", Dec("8.25")}},
-       1,
-       Dec("10.01"),
-       false,
-       false,
-       {{"DO30_PREZZO1", "10.01"}, {"DO30_PREZZO1IVA", "10.8358"}}},
+       "INDCALCPRE2=5 FATCONVCF=4 INDCALCPRE1=2 FATCONV=3", 3, "10", true, true,
+       "PREZZOCF=10 PREZZO2=2.5 PREZZO1=7.5"},
+      {"a row with a rate: the twin adds the rate amount, to the price decimals", "TOTSTAX=8.25", 1,
+       "10.01", false, false, "PREZZO1=10.01 PREZZO1IVA=10.8358"},
   };
-  for (const Case& c : cases) {
+  const auto value = [](const std::string& text) {
+    return text == "Null" ? kNull : Dec(text.c_str());
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.about);
     body_ = NewDocumentRecordset(DocumentTable::kBody);
     AppendRow(*body_, {});
@@ -159,12 +110,13 @@ TEST_F(RowPrices, RelatedUnitChangesFollowTheDerivationCodes) {
     SetRow(
         {{"DO30_FLGPRSCVAR", Variant(false)}, {"DO30_PREZZO2", kNull}, {"DO30_PREZZOCF", kNull}});
     document_->Set(DocumentTable::kBody, body_);
-    SetRow(c.row);
+    for (const auto& [field, text] : Pairs(c.row)) body_->Set(field, value(text));
     std::shared_ptr<Recordset>& rs = body_;
-    if (c.price == 1) engine_->CambiaDocCorpoPrezzo1Rel(rs, c.num, c.first_flag, c.second_flag);
-    if (c.price == 2) engine_->CambiaDocCorpoPrezzo2Rel(rs, c.num, c.first_flag, c.second_flag);
-    if (c.price == 3) engine_->CambiaDocCorpoPrezzoCFRel(rs, c.num, c.first_flag, c.second_flag);
-    for (const auto& [field, value] : c.expect) EXPECT_EQ(Row(field), value) << field;
+    const Variant num = value(c.value);
+    if (c.price == 1) engine_->CambiaDocCorpoPrezzo1Rel(rs, num, c.first_flag, c.second_flag);
+    if (c.price == 2) engine_->CambiaDocCorpoPrezzo2Rel(rs, num, c.first_flag, c.second_flag);
+    if (c.price == 3) engine_->CambiaDocCorpoPrezzoCFRel(rs, num, c.first_flag, c.second_flag);
+    for (const auto& [field, text] : Pairs(c.expect)) EXPECT_EQ(Row(field), text) << field;
     EXPECT_TRUE(document_->asked_errors().empty());
   }
 }

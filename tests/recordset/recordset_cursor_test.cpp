@@ -1,7 +1,6 @@
 // Clones, positions, bookmarks, copies and the open/closed life cycle.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -91,56 +90,6 @@ TEST(RecordsetBookmark, IdentifiesTheSameRowInEveryCloneUntilDeleted) {
   EXPECT_TRUE(Raises([&] { clone->SetBookmark(Bookmark()); }, err::kBadArgument));
 }
 
-TEST(RecordsetNavigation, BofEofAndAbsolutePositionAtEveryStep) {
-  auto empty = MakeRecordset({{"ID", DataType::kInteger}});
-  EXPECT_TRUE(empty->Bof() && empty->Eof());
-  EXPECT_EQ(empty->RecordCount(), 0);
-  EXPECT_EQ(empty->AbsolutePosition(), -1);
-  empty->MoveFirst();
-  empty->MoveLast();
-  EXPECT_TRUE(empty->Bof() && empty->Eof());
-  EXPECT_TRUE(Raises([&] { empty->MoveNext(); }, err::kNoCurrentRecord));
-  EXPECT_TRUE(Raises([&] { empty->MovePrevious(); }, err::kNoCurrentRecord));
-  EXPECT_TRUE(Raises([&] { empty->Get("ID"); }, err::kNoCurrentRecord, "Recordset"));
-
-  auto rs = Numbered(3);
-  EXPECT_EQ(rs->AbsolutePosition(), 1);
-  rs->MoveNext();
-  rs->MoveNext();
-  EXPECT_EQ(rs->AbsolutePosition(), 3);
-  rs->MoveNext();
-  EXPECT_TRUE(rs->Eof());
-  EXPECT_FALSE(rs->Bof());
-  EXPECT_EQ(rs->AbsolutePosition(), -3);
-  EXPECT_TRUE(Raises([&] { rs->MoveNext(); }, err::kNoCurrentRecord));
-  EXPECT_TRUE(Raises([&] { rs->Set("ID", 1); }, err::kNoCurrentRecord));
-  rs->MovePrevious();
-  EXPECT_EQ(Id(*rs), 3);
-  rs->MoveFirst();
-  rs->MovePrevious();
-  EXPECT_TRUE(rs->Bof());
-  EXPECT_EQ(rs->AbsolutePosition(), -2);
-  EXPECT_TRUE(Raises([&] { rs->MovePrevious(); }, err::kNoCurrentRecord));
-  rs->MoveNext();
-  EXPECT_EQ(Id(*rs), 1);
-
-  rs->SetAbsolutePosition(2);
-  EXPECT_EQ(Id(*rs), 2);
-  for (int bad : {0, 4, -1}) {
-    EXPECT_TRUE(
-        Raises([&] { rs->SetAbsolutePosition(bad); }, err::kBadArgument, "", std::to_string(bad)));
-  }
-  EXPECT_EQ(Id(*rs), 2);
-  rs->Move(1);
-  EXPECT_EQ(Id(*rs), 3);
-  rs->Move(-2);
-  EXPECT_EQ(Id(*rs), 1);
-  rs->Move(5);
-  EXPECT_TRUE(rs->Eof());
-  rs->Move(-1);
-  EXPECT_EQ(Id(*rs), 3);
-}
-
 TEST(RecordsetNavigation, PositionsCountOnlyLiveRows) {
   auto rs = Numbered(6);
   auto other = rs->Clone();
@@ -171,39 +120,6 @@ TEST(RecordsetNavigation, PositionsCountOnlyLiveRows) {
   EXPECT_EQ(rs->AbsolutePosition(), 2);
   rs->AddNew();
   EXPECT_EQ(rs->AbsolutePosition(), rs->RecordCount());
-}
-
-TEST(RecordsetLifecycle, ClosedOpenAndFieldDefinitionErrors) {
-  auto rs = Recordset::Create();
-  EXPECT_EQ(rs->State(), ObjectState::kClosed);
-  EXPECT_EQ(rs->TypeName(), "Recordset");
-  EXPECT_TRUE(Raises([&] { rs->Open(); }, err::kConnectionUnusable));
-  rs->AppendField("Amount", DataType::kDecimal, 0, field_attr::kIsNullable, 18, 2);
-  EXPECT_TRUE(Raises([&] { rs->AppendField("AMOUNT", DataType::kInteger); }, err::kBadArgument, "",
-                     "AMOUNT"));
-  EXPECT_TRUE(Raises([&] { rs->AppendField("X", static_cast<DataType>(999)); }, err::kBadArgument));
-  for (auto op : std::vector<std::function<void()>>{
-           [&] { rs->RecordCount(); }, [&] { rs->MoveNext(); }, [&] { rs->AddNew(); },
-           [&] { rs->SetFilter("Amount = 1"); }, [&] { rs->Clone(); }, [&] { rs->Close(); },
-           [&] { rs->Get("Amount"); }, [&] { rs->Eof(); }}) {
-    EXPECT_TRUE(Raises(op, err::kObjectClosed));
-  }
-  rs->Open();
-  EXPECT_TRUE(Raises([&] { rs->Open(); }, err::kObjectOpen));
-  EXPECT_TRUE(Raises([&] { rs->AppendField("Late", DataType::kInteger); }, err::kObjectOpen));
-  EXPECT_EQ(rs->Resolve("amount").index(), 0);
-  EXPECT_FALSE(rs->TryResolve("nope").has_value());
-  EXPECT_TRUE(Raises([&] { rs->Resolve("nope"); }, err::kItemNotFound, "", "nope"));
-  EXPECT_TRUE(Raises([&] { rs->Field(1); }, err::kItemNotFound));
-  EXPECT_EQ(rs->Field(0).numeric_scale, 2);
-
-  // Reopening keeps the fields and starts without rows.
-  rs->AddNew();
-  rs->Close();
-  rs->AppendField("Late", DataType::kInteger);
-  rs->Open();
-  EXPECT_EQ(rs->FieldCount(), 2);
-  EXPECT_EQ(rs->RecordCount(), 0);
 }
 
 TEST(RecordsetCopy, IsIndependentAndTakesTheVisibleRowsInViewOrder) {

@@ -80,84 +80,10 @@ class Schedule : public testing_support::EngineBench {
   }
 
   ICLSMG_TARVOLIN& api() { return *engine_; }
-  ICLSMG_TARVOLIN::AddScadenzaArgs Args(std::string currency) {
-    ICLSMG_TARVOLIN::AddScadenzaArgs args;
-    args.CodiceValuta = std::move(currency);
-    args.TotaleRate = 2;
-    args.CondizioneDiPagamento = "NET30";
-    args.TipoEffetto = 2;
-    args.SottoTipoEffetto = "0";
-    args.DataScadenza = Date::FromYmd(2026, 4, 30);
-    args.ImportoScadenzaEuro = V("541.25");
-    args.ImportoScadenzaValuta = V("740.00");
-    args.ImportoIvaEuro = V("41.25");
-    args.ImportoIvaValuta = V("56.40");
-    args.ImportoScontoIncondEuro = V("3");
-    args.ImportoScontoIncondValuta = V("4");
-    args.ProgressivoBanca = Variant(int32_t{0});
-    return args;
-  }
 
   std::shared_ptr<Recordset> totals_, schedule_;
   std::shared_ptr<ScriptedTerms> terms_;
 };
-
-TEST_F(Schedule, InstallmentRowsFollowTheirBranchAndCurrency) {
-  header_->Set("DO11_FLGCLIFAT", Variant(int16_t{1}));
-  header_->Set("DO11_INDCONVCLIFAT", Variant(int16_t{2}));
-  header_->Set("DO11_CLIFORFATT", Variant("1003"));
-  auto rows = schedule_;
-  auto args = Args("USD");
-  api().AddScadenza(rows, args);
-  args.CodiceAgente = "101";
-  args.ProgressivoBanca = Variant(int32_t{2});
-  args.SottoTipoEffetto = "1";
-  api().AddScadenza(rows, args);
-  ASSERT_EQ(schedule_->RecordCount(), 2);
-
-  // Same currency: the invoicing customer is the debtor, the document-currency side is Null.
-  schedule_->MoveFirst();
-  EXPECT_EQ(Fields(*schedule_, {"DO79_PROGEFF", "DO79_NUMRATA", "DO79_INDCONTO", "DO79_CONTO_CG24",
-                                "DO79_CLIFOR_CG44", "DO79_TOTDOC", "DO79_IMPEFFVAL_S",
-                                "DO79_BOLLIVAL", "DO79_SCONTOINCOND", "DO79_SCONTOINCONDEURO"}),
-            "Long 1, Long 1, Integer 0, String \"1200\", Long 1003, Decimal 1082.50, Null, "
-            "Null, Decimal 3, Empty");
-  // An empty agent, a 0 bank and a "0" subtype leave their fields unset.
-  EXPECT_EQ(Fields(*schedule_,
-                   {"DO79_IDAGENTE_MG17", "DO79_PROGR_EF08", "DO79_STIPOEFF", "DO79_DATADECORR"}),
-            "Empty, Empty, Empty, Empty");
-  schedule_->MoveNext();
-  EXPECT_EQ(Fields(*schedule_, {"DO79_PROGEFF", "DO79_NUMRATA", "DO79_IDAGENTE_MG17",
-                                "DO79_PROGR_EF08", "DO79_STIPOEFF"}),
-            "Long 2, Long 2, Long 101, Long 2, String \"1\"");
-
-  // Another currency, on an account, without a party, with goods in use (no tax).
-  document_->SetDocumentSetting("INDCAUBENIUS", Variant(int16_t{1}));
-  totals_->Set("DO13_TOTDOCUMENTO_VAL", V("1480.00"));
-  totals_->Set("DO13_TOTIVA_VAL", V("112.80"));
-  args = Args("CAD");
-  args.IndConto = 2;
-  args.CodiceConto = "1010";
-  args.DocumentoIntraOrNoClienteFornitore = true;
-  api().AddScadenza(rows, args);
-  EXPECT_EQ(
-      Fields(*schedule_, {"DO79_PROGEFF", "DO79_INDCONTO", "DO79_CONTO_CG24", "DO79_CLIFOR_CG44",
-                          "DO79_TIPOCF_CG44", "DO79_TOTDOC", "DO79_TOTDOCVAL", "DO79_IMPEFFVAL_S",
-                          "DO79_IMPEFFIVA", "DO79_IMPEFFIVA_VAL", "DO79_SCONTOINCOND",
-                          "DO79_SCONTOINCONDEURO"}),
-      "Long 3, Integer 2, String \"1010\", Empty, Empty, Decimal 1000.00, "
-      "Decimal 1367.20, Decimal 740.00, Decimal 0, Decimal 0, Decimal 4, Decimal 3");
-
-  // A failure carries the procedure's label in its source.
-  document_->Set(DocumentTable::kTotals, nullptr);
-  try {
-    api().AddScadenza(rows, args);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kObjectNotSet);
-    EXPECT_EQ(e.source(), "AddScadenza:\r\n");  // named once, not twice
-  }
-}
 
 TEST_F(Schedule, CalculatorInstallmentsBecomeTheSchedule) {
   AppendRow(*schedule_, {});  // the old schedule goes
@@ -225,30 +151,6 @@ TEST_F(Schedule, CalculatorInstallmentsBecomeTheSchedule) {
             "String \"CARD\", Integer 0");
 }
 
-TEST_F(Schedule, CalculatorFailuresLeaveAnEmptyScheduleAndOneMessage) {
-  const struct {
-    int32_t code;
-    const char* second_line;
-  } cases[] = {{2, "MANCANO LE RATE"},
-               {12, "MANCA IL CLIENTE/FORNITORE"},
-               {6, "ERRORE GENERICO"},
-               {-1, "ERRORE GENERICO"}};
-  for (const auto& c : cases) {
-    AppendRow(*schedule_, {});
-    totals_->Set("DO13_TOTSPBOLLI", V("4"));
-    terms_->next_result = c.code;
-    const size_t before = document_->messages().size();
-    api().RicalcolaScadenze();
-    EXPECT_EQ(schedule_->RecordCount(), 0) << c.code;
-    ASSERT_EQ(document_->messages().size(), before + 1) << c.code;
-    const auto& shown = document_->messages().back();
-    EXPECT_EQ(shown.text, std::string("Errore nel calcolo delle scadenze\r") + c.second_line);
-    EXPECT_EQ(shown.title, "RicalcolaScadenze");
-    EXPECT_EQ(shown.style, 64);
-    EXPECT_EQ(NzDecimal(totals_->Get("DO13_TOTSPBOLLI")), D("4")) << "totals untouched";
-  }
-}
-
 TEST_F(Schedule, DocumentsWithoutWhatTheScheduleNeedsKeepTheirSchedule) {
   AppendRow(*schedule_, {});
   const auto untouched = [&](const char* what) {
@@ -279,41 +181,6 @@ TEST_F(Schedule, DocumentsWithoutWhatTheScheduleNeedsKeepTheirSchedule) {
             "Integer 2, String \"1010\", Decimal 1000.00");
 }
 
-TEST_F(Schedule, InstallmentsEnteredByHandAndTheirTotals) {
-  header_->Set("DO11_CODPAG_CG62", Variant::Null());
-  DocumentState& state = document_->State();
-  state.hand_entered_installments = 2;
-  const Variant null = Variant::Null();
-  state.installment_table = {
-      {Variant(int16_t{2}), Variant("1"), Variant("2026-04-15"), V("500"), V("40"), V("1"), V("2"),
-       null, null, null, null, Variant("MANUAL"), null, V("0.50"), null},
-      {Variant(int16_t{1}), Variant(""), Variant("2026-05-15"), V("582.50"), V("42.50"), V("1"),
-       V("2"), null, null, null, null, Variant("MANUAL"), null, V("0"), null}};
-  api().RicalcolaScadenze();
-  EXPECT_EQ(terms_->calls, 0);
-  ASSERT_EQ(schedule_->RecordCount(), 2);
-  schedule_->MoveFirst();
-  EXPECT_EQ(Fields(*schedule_, {"DO79_TIPOEFF", "DO79_SCADE_S", "DO79_IMPEFF_S", "DO79_CODPAG_CG62",
-                                "DO79_TOTRATE"}),
-            "Integer 2, Date 2026-04-15, Decimal 500, String \"MANUAL\", Integer 2");
-  // Stamps 1 + 1 and the further 0.50; collection expenses 2 + 2.
-  EXPECT_EQ(NzDecimal(totals_->Get("DO13_TOTSPBOLLI")), D("2.50"));
-  EXPECT_EQ(NzDecimal(totals_->Get("DO13_TOTSPINC")), D("4"));
-
-  // A count beyond the table goes to the error service, which here says leave.
-  state.hand_entered_installments = 3;
-  api().RicalcolaScadenze();
-  ASSERT_EQ(document_->asked_errors().size(), 1u);
-  EXPECT_EQ(document_->asked_errors()[0].procedure, "RicalcolaScadenze");
-  EXPECT_EQ(document_->asked_errors()[0].number, err::kSubscriptOutOfRange);
-
-  // Neither a payment code nor installments: an empty schedule and no expenses.
-  state.hand_entered_installments = 0;
-  api().RicalcolaScadenze();
-  EXPECT_EQ(schedule_->RecordCount(), 0);
-  EXPECT_EQ(NzDecimal(totals_->Get("DO13_TOTSPBOLLI")), D("0"));
-}
-
 // Every field of every row, to compare two schedules whole.
 std::string Rows(Recordset& recordset) {
   std::string out;
@@ -325,51 +192,22 @@ std::string Rows(Recordset& recordset) {
   return out;
 }
 
-TEST_F(Schedule, ErrorAnswersActOnTheFailedStatementOnly) {
+TEST_F(Schedule, ARetryRunsTheFailedInstallmentAgainNotTheOnesBefore) {
   // Installment 2's subtype is not a number: AddScadenza fails half-way through its row.
   terms_->next_installments = {Installment(2, "1", Date::FromYmd(2026, 4, 30), "30.00", "0", "0"),
                                Installment(2, "X", Date::FromYmd(2026, 5, 30), "30.00", "0", "0"),
                                Installment(2, "1", Date::FromYmd(2026, 6, 30), "40.00", "0", "0")};
-  const auto amounts = [&] {
-    std::string out;
-    auto rows = schedule_->Clone();
-    for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
-      out += rows->Get("DO79_IMPEFF_S").Describe() + "|";
-    }
-    return out;
-  };
-
-  // Go on: the half-made row stays; installment 3 and the expense totals follow.
-  auto go_on = std::make_shared<StatementFaults>("RicalcolaScadenze", 5);
-  document_->set_error_service(go_on);
-  api().RicalcolaScadenze();
-  EXPECT_EQ(go_on->asked, 1);
-  EXPECT_EQ(amounts(), "Decimal 30.00|Empty|Decimal 40.00|");
-  EXPECT_EQ(NzDecimal(totals_->Get("DO13_TOTSPBOLLI")), D("2"));
-
-  // Retry once the item is mended: installment 2 again, then 3; none twice.
   auto retry = std::make_shared<StatementFaults>("RicalcolaScadenze", 4);
   retry->mend = [&] { terms_->installments.at(1).effect_subtype = Variant("1"); };
   document_->set_error_service(retry);
   api().RicalcolaScadenze();
   EXPECT_EQ(retry->asked, 1);
-  EXPECT_EQ(amounts(), "Decimal 30.00|Empty|Decimal 30.00|Decimal 40.00|");
-
-  // By hand, the same: three installments, the second not a number, then the totals.
-  header_->Set("DO11_CODPAG_CG62", Variant::Null());
-  DocumentState& state = document_->State();
-  state.hand_entered_installments = 3;
-  const Variant null = Variant::Null();
-  for (const char* subtype : {"1", "X", "1"}) {
-    state.installment_table.push_back({Variant(int16_t{2}), Variant(subtype), Variant("2026-04-15"),
-                                       V("300.00"), V("0"), V("1"), V("2"), null, null, null, null,
-                                       Variant("MANUAL"), null, V("0"), null});
+  // The half-made row stays, then installment 2 again and 3: none twice.
+  std::string amounts;
+  for (auto rows = schedule_->Clone(); !rows->Eof(); rows->MoveNext()) {
+    amounts += rows->Get("DO79_IMPEFF_S").Describe() + "|";
   }
-  document_->set_error_service(go_on);
-  api().RicalcolaScadenze();
-  EXPECT_EQ(amounts(), "Decimal 300.00|Empty|Decimal 300.00|");
-  EXPECT_EQ(NzDecimal(totals_->Get("DO13_TOTSPBOLLI")), D("3"));
-  EXPECT_EQ(NzDecimal(totals_->Get("DO13_TOTSPINC")), D("6"));
+  EXPECT_EQ(amounts, "Decimal 30.00|Empty|Decimal 30.00|Decimal 40.00|");
 }
 
 TEST_F(Schedule, AStatementThatFailsOnceIsRetriedExactlyOrPassedOver) {
@@ -404,38 +242,6 @@ TEST_F(Schedule, AStatementThatFailsOnceIsRetriedExactlyOrPassedOver) {
     rebuild(passed_over, false);
     EXPECT_LE(schedule_->RecordCount(), 2) << "statement " << n << " passed over";
   }
-}
-
-TEST_F(Schedule, OnlyFieldsThatMatterMakeSchedulesDiffer) {
-  auto rows = schedule_;
-  auto args = Args("USD");
-  api().AddScadenza(rows, args);
-  api().AddScadenza(rows, args);
-  auto before = schedule_->Copy();
-  const auto rebuilt = [&] {
-    auto after = schedule_->Copy();
-    after->MoveFirst();
-    return after;
-  };
-  auto after = rebuilt();
-  EXPECT_FALSE(engine_->ScadenzeDiverse(before, after));
-  after->MoveLast();
-  after->Set("DO79_ACCONTO", V("100"));
-  after->Set("DO79_INDSTATO_S", Variant(int16_t{3}));
-  EXPECT_FALSE(engine_->ScadenzeDiverse(before, after)) << "advance and state do not count";
-  after->Set("DO79_IMPEFF_S", V("541.26"));
-  EXPECT_TRUE(engine_->ScadenzeDiverse(before, after));
-  after = rebuilt();
-  after->Set("DO79_CODPAG_CG62", Variant("CARD"));
-  EXPECT_TRUE(engine_->ScadenzeDiverse(before, after)) << "text fields count";
-  after = rebuilt();
-  after->MoveLast();
-  after->Delete();
-  EXPECT_TRUE(engine_->ScadenzeDiverse(before, after)) << "fewer installments";
-  auto empty = NewDocumentRecordset(DocumentTable::kSchedule);
-  EXPECT_FALSE(engine_->ScadenzeDiverse(before, empty));
-  EXPECT_TRUE(engine_->ScadenzeDiverse(empty, before));
-  EXPECT_TRUE(engine_->ScadenzeDiverse(nullptr, before));
 }
 
 }  // namespace

@@ -17,46 +17,6 @@ std::shared_ptr<HostDocument> Document() {
   return std::make_shared<HostDocument>(company);
 }
 
-TEST(TotalsStore, HandsOverThirtySixKeyedTotalsInOrder) {
-  auto engine = std::make_shared<CLSMG_TARVOLIN>(nullptr);
-  auto document = Document();
-  engine->set_cc(document);
-  // Every accumulator holds its own index, so a key reading the wrong one shows.
-  VariantArray block(CLSMG_TARVOLIN::kAccumulatorCount);
-  for (size_t i = 0; i < block.size(); ++i) block[i] = Variant(Decimal(static_cast<int32_t>(i)));
-  block[37] = Variant::Null();
-  engine->SalvaTotali(block);
-  const auto& totals = document->totals();
-  ASSERT_NE(totals, nullptr);
-  std::vector<std::string> expected = {"DOXX_TOTQTA1",   "DOXX_TOTQTA2",   "DO14_TOTCOLLI",
-                                       "DO14_PESOLORDO", "DO14_PESONETTO", "DO14_VOLUME"};
-  for (const char* total :
-       {"TOTSPVAR1", "TOTSPVAR2", "TOTSPVAR3", "TOTSPVAR4", "TOTMERCE1", "TOTMERCE2", "TOTMERCE3",
-        "TOTMERCE4", "TOTCOSTO", "TOTLORDOMERCE", "TOTNETTOMERCE", "TOTIMPONIBILE", "TOTIVA",
-        "TOTAPAGARE", "TOTDOCUMENTO"}) {
-    expected.push_back(std::string("DO13_") + total);
-    expected.push_back(std::string("DO13_") + total + "_VAL");
-  }
-  ASSERT_EQ(totals->Keys(), expected);
-  for (size_t key = 0; key < expected.size(); ++key) {
-    const Variant value = totals->Item(expected[key]);
-    if (key + 2 == 37) {
-      EXPECT_TRUE(value.IsNull());
-      continue;
-    }
-    EXPECT_EQ(NzDecimal(value), Decimal(static_cast<int32_t>(key + 2))) << expected[key];
-  }
-
-  VariantArray short_block(10);
-  try {
-    engine->SalvaTotali(short_block);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kSubscriptOutOfRange);
-    EXPECT_EQ(e.source().rfind("SalvaTotali\r\n", 0), 0u);
-  }
-}
-
 class GroupedRows : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -110,29 +70,6 @@ class GroupedRows : public ::testing::Test {
   std::shared_ptr<Recordset> body_, grouped_, order_;
 };
 
-TEST_F(GroupedRows, GridRowsSumTheirMembersAndPlainRowsMirrorTheirRow) {
-  engine_->SyncDocCorpoRaggr(0);
-  EXPECT_EQ(GroupedField(1, "DO30_QTA1").dec(), D("2"));
-  EXPECT_EQ(GroupedField(1, "DO30_IMPORTO").dec(), D("20.00"));
-  EXPECT_EQ(GroupedField(10, "DO30_QTA1").dec(), D("5"));  // 2 + 3, whatever it held
-  EXPECT_EQ(GroupedField(10, "DO30_IMPORTO").dec(), D("75.00"));
-  EXPECT_EQ(GroupedField(10, "DO31_QTA1CONS").dec(), D("3"));
-  EXPECT_EQ(GroupedField(10, "DO30_DESCRART").str(), "Boots by size");  // not summed: kept
-  EXPECT_EQ(GroupedField(20, "DO30_QTA1").dec(), D("4"));               // its body row is gone
-  EXPECT_TRUE(document_->asked_errors().empty());
-
-  // One row only: the others stay as they are.
-  body_->MoveFirst();
-  body_->Set("DO30_QTA1", Variant(D("8")));
-  body_->Set("DO30_DESCRART", Variant::Null());
-  body_->MoveNext();
-  body_->Set("DO30_QTA1", Variant(D("4")));
-  engine_->SyncDocCorpoRaggr(1);
-  EXPECT_EQ(GroupedField(1, "DO30_QTA1").dec(), D("8"));
-  EXPECT_TRUE(GroupedField(1, "DO30_DESCRART").IsNull());
-  EXPECT_EQ(GroupedField(10, "DO30_QTA1").dec(), D("5"));
-}
-
 TEST_F(GroupedRows, AFieldThatCannotBeCopiedCostsThatFieldOnly) {
   // A grouped view whose description holds 5 characters: "Lantern" cannot be copied.
   std::vector<FieldInfo> fields;
@@ -168,20 +105,6 @@ TEST_F(GroupedRows, AFieldThatCannotBeCopiedCostsThatFieldOnly) {
   engine_->SyncDocCorpoRaggr(1);
   EXPECT_EQ(document_->asked_errors().size(), 2u);
   EXPECT_EQ(narrow->Get("DO30_IMPORTO").dec(), D("1"));
-}
-
-TEST_F(GroupedRows, AGridRowStartsItsFourteenSumsFromZeroWithoutOrderData) {
-  grouped_->MoveFirst();
-  grouped_->Find("DO30_PROGRIGA = 10");
-  grouped_->Set("DO31_QTA1CONS", Variant(D("9")));
-  grouped_->Set("DO31_COLLICONS", Variant(D("4")));
-  grouped_->Set("DO30_COSTOTOT", Variant(D("12")));
-  document_->Set(DocumentTable::kBodyOrderData, nullptr);
-  engine_->SyncDocCorpoRaggr(10);
-  EXPECT_TRUE(NzDecimal(GroupedField(10, "DO31_QTA1CONS")).is_zero());
-  EXPECT_TRUE(NzDecimal(GroupedField(10, "DO31_COLLICONS")).is_zero());
-  EXPECT_TRUE(NzDecimal(GroupedField(10, "DO30_COSTOTOT")).is_zero());
-  EXPECT_EQ(GroupedField(10, "DO30_QTA1").dec(), D("5"));
 }
 
 TEST_F(GroupedRows, AStatementThatFailsOnceIsRetriedExactlyOrPassedOver) {
