@@ -7,7 +7,6 @@
 namespace tarvolin {
 namespace {
 
-
 Decimal D(const char* text) { return Decimal::Parse(text); }
 
 class LandedCosts : public testing_support::EngineBench {
