@@ -4,17 +4,22 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/batch_runner.h"
 #include "cli/recalc_command.h"
 #include "db/demo_database.h"
 #include "db/postgres_test_server.h"
 #include "support/errors.h"
 #include "tarvolin/automation/error.h"
 #include "tarvolin/db/company_database.h"
+#include "tarvolin/engine/value_helpers.h"
+#include "tarvolin/host/document_file.h"
 
 namespace tarvolin {
 namespace {
@@ -150,6 +155,64 @@ TEST(PostgresConnection, WorkersRegisteringOneDocumentAtOnceLeaveOneCompleteSet)
   for (std::thread& worker : workers) worker.join();
   EXPECT_EQ(failures, (std::vector<std::string>{"", ""}));
   EXPECT_EQ(stored(), once);
+}
+
+// A batch on four workers into one server: 150 copies of the sample invoice,
+// each listed twice in a row so that two workers register it at the same
+// time. Every copy ends with the rows of one registration, whose tax is the
+// document's own total tax: nothing lost, nothing doubled.
+TEST(PostgresConnection, FourWorkersRegisterABatchWithNoRowLostOrDoubled) {
+  SKIP_WITHOUT_POSTGRES();
+  testing_support::DemoDatabase demo(testing_support::Backend::kPostgres);
+  std::ifstream in(std::string(TARVOLIN_SOURCE_DIR) + "/data/samples/invoice.json");
+  const std::string sample((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string number = "2026000104";
+  constexpr int kCopies = 150;
+  std::vector<std::string> documents;
+  for (int i = 0; i < kCopies; ++i) {
+    std::string copy = sample;
+    const std::string copy_number = std::to_string(2027000000 + i);
+    for (size_t at = copy.find(number); at != std::string::npos; at = copy.find(number, at)) {
+      copy.replace(at, number.size(), copy_number);
+    }
+    const std::string path = (demo.dir() / (copy_number + ".json")).string();
+    std::ofstream(path) << copy;
+    documents.insert(documents.end(), 2, path);
+  }
+  cli::BatchSettings settings;
+  settings.options.database = demo.path();
+  settings.options.register_document = true;
+  settings.options.jobs = 4;
+  cli::Progress progress = cli::Progress::Silent();
+  const cli::BatchResult result = cli::RunBatch(documents, settings, progress);
+  ASSERT_EQ(result.ExitCode(), 0);
+
+  // The document's own figures, from recalculating one copy alone.
+  const std::string alone = (demo.dir() / "alone.json").string();
+  std::ostringstream shown, errors;
+  ASSERT_EQ(cli::RecalcMain({documents[0], "--db", demo.path(), "--out", alone}, shown, errors), 0)
+      << errors.str();
+  const DocumentFile first = ReadDocumentFile(alone);
+  const Decimal tax = NzDecimal(first.document->Get(DocumentTable::kTotals)->Get("DO13_TOTIVA"));
+  auto per_document = demo.database().Execute(
+      "SELECT DO74_USANUMREG_CO99 AS N, COUNT(*) AS C, SUM(DO74_USAIMPORTO) AS T "
+      "FROM DO74_USATAX WHERE DO74_USANUMREG_CO99 LIKE '2027%' "
+      "GROUP BY DO74_USANUMREG_CO99 ORDER BY DO74_USANUMREG_CO99");
+  ASSERT_EQ(per_document->RecordCount(), kCopies);
+  const int32_t lines = per_document->Get("C").CLng();
+  EXPECT_GT(lines, 0);
+  for (; !per_document->Eof(); per_document->MoveNext()) {
+    EXPECT_EQ(per_document->Get("C").CLng(), lines) << per_document->Get("N").CStr();
+    EXPECT_EQ(NzDecimal(per_document->Get("T")), tax) << per_document->Get("N").CStr();
+  }
+  // Every copy has as many counterpart rows as every other.
+  auto counterparts = demo.database().Execute(
+      "SELECT COUNT(*) AS D, MIN(C) AS LEAST, MAX(C) AS MOST FROM (SELECT COUNT(*) AS C "
+      "FROM DO73_DOCCONTROPARTITE WHERE DO73_NUMREG_CO99 LIKE '2027%' "
+      "GROUP BY DO73_NUMREG_CO99) AS PER_DOCUMENT");
+  EXPECT_EQ(counterparts->Get("D").CLng(), kCopies);
+  EXPECT_GT(counterparts->Get("LEAST").CLng(), 0);
+  EXPECT_EQ(counterparts->Get("LEAST").CLng(), counterparts->Get("MOST").CLng());
 }
 
 }  // namespace
