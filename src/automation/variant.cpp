@@ -470,6 +470,21 @@ Variant Concat(const Variant& a, const Variant& b) {
   return Variant((a.IsNull() ? std::string() : a.CStr()) + (b.IsNull() ? std::string() : b.CStr()));
 }
 
+namespace {
+
+// At least one of them a text: texts by their bytes, Empty as "", a number
+// below any text.
+int CompareWithText(const Variant& a, const Variant& b) {
+  const auto sign = [](const auto& x, const auto& y) { return x < y ? -1 : (y < x ? 1 : 0); };
+  const bool a_text = a.IsString(), b_text = b.IsString();
+  if (a_text && b_text) return sign(a.str().compare(b.str()), 0);
+  if (a.IsEmpty()) return sign(std::string_view(), std::string_view(b.str()));
+  if (b.IsEmpty()) return sign(std::string_view(a.str()), std::string_view());
+  return a_text ? 1 : -1;
+}
+
+}  // namespace
+
 std::optional<int> Compare(const Variant& a, const Variant& b) {
   const auto sign = [](const auto& x, const auto& y) { return x < y ? -1 : (y < x ? 1 : 0); };
   // An amount against an amount, or against a small whole constant.
@@ -487,13 +502,7 @@ std::optional<int> Compare(const Variant& a, const Variant& b) {
   if (incomparable(a) || incomparable(b)) {
     Raise(err::kTypeMismatch, kSource, "cannot compare " + a.Describe() + " with " + b.Describe());
   }
-  const bool a_text = a.IsString(), b_text = b.IsString();
-  if (a_text || b_text) {
-    if (a_text && b_text) return sign(a.str().compare(b.str()), 0);
-    if (a.IsEmpty()) return sign(std::string_view(), std::string_view(b.str()));
-    if (b.IsEmpty()) return sign(std::string_view(a.str()), std::string_view());
-    return a_text ? 1 : -1;  // a number is less than a text
-  }
+  if (a.IsString() || b.IsString()) return CompareWithText(a, b);
   const Num x = ToNum(a), y = ToNum(b);
   if (x.kind == Num::kDecimal || y.kind == Num::kDecimal) {
     return sign(x.AsDecimal(), y.AsDecimal());

@@ -241,6 +241,20 @@ int BatchResult::ExitCode() const {
   return code;
 }
 
+namespace {
+
+void MakeFolder(const std::string& folder) {
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error || !fs::is_directory(folder)) {
+    RaiseText(err::kPathFileAccess, kSource,
+              "cannot make the folder " + folder + ": " +
+                  (error ? error.message() : "it is not a folder"));
+  }
+}
+
+}  // namespace
+
 BatchResult RunBatch(const std::vector<std::string>& documents, const BatchSettings& settings,
                      Progress& progress) {
   const auto start = std::chrono::steady_clock::now();
@@ -249,15 +263,7 @@ BatchResult RunBatch(const std::vector<std::string>& documents, const BatchSetti
   BatchResult result;
   result.documents.resize(documents.size());
   for (size_t i = 0; i < documents.size(); ++i) result.documents[i].name = documents[i];
-  if (!options.out_dir.empty()) {
-    std::error_code error;
-    fs::create_directories(options.out_dir, error);
-    if (error || !fs::is_directory(options.out_dir)) {
-      RaiseText(err::kPathFileAccess, kSource,
-                "cannot make the folder " + options.out_dir + ": " +
-                    (error ? error.message() : "it is not a folder"));
-    }
-  }
+  if (!options.out_dir.empty()) MakeFolder(options.out_dir);
   const std::vector<std::string> outputs = Outputs(documents, options, result.documents);
 
   const size_t jobs = std::min(static_cast<size_t>(std::max(options.jobs, 1)),

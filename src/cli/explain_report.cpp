@@ -165,137 +165,183 @@ std::vector<OtherRate> OtherRates(Connection& connection, const TaxDetailLookup&
   return others;
 }
 
-Model Build(const Explanation& e) {
-  HostDocument& document = e.document;
-  const ExplainRecorder& recorder = e.recorder;
-  Model model;
-  if (auto header = ReportRows(document, DocumentTable::kHeader)) {
-    model.document = NzStr(header->Get("DO11_DOCUM_MG36")) + " " +
-                     Text(header->Get("DO11_NUMDOC")) + " (registration " +
-                     NzStr(header->Get("DO11_NUMREG_CO99")) + ")";
-    model.date = Text(header->Get("DO11_DATADOC"));
-    model.currency = NzStr(header->Get("DO11_VALUTA_CG08"));
-    model.tax_area = NzStr(header->Get("DO11_TAXAREA_NV01"));
-    model.liable = NzDecimal(header->Get("DO11_FLGTAXLIABLE")) == Decimal(1);
+// The report's model, read from the recorded trace and the recalculated
+// document, one part of the report a step.
+class ModelBuilder {
+ public:
+  explicit ModelBuilder(const Explanation& e)
+      : e_(e), document_(e.document), recorder_(e.recorder) {}
+
+  Model Build() {
+    ReadHeader();
+    ReadRows();
+    ReadCounterparts();
+    ReadTaxLines();
+    ReadTotals();
+    return std::move(model_);
   }
-  model.company_currency = document.Company()->currency_code;
-  model.foot_discounts =
-      !recorder.percentage_discounts().empty() || !recorder.absolute_discounts().empty();
+
+ private:
+  void ReadHeader() {
+    if (auto header = ReportRows(document_, DocumentTable::kHeader)) {
+      model_.document = NzStr(header->Get("DO11_DOCUM_MG36")) + " " +
+                        Text(header->Get("DO11_NUMDOC")) + " (registration " +
+                        NzStr(header->Get("DO11_NUMREG_CO99")) + ")";
+      model_.date = Text(header->Get("DO11_DATADOC"));
+      model_.currency = NzStr(header->Get("DO11_VALUTA_CG08"));
+      model_.tax_area = NzStr(header->Get("DO11_TAXAREA_NV01"));
+      model_.liable = NzDecimal(header->Get("DO11_FLGTAXLIABLE")) == Decimal(1);
+    }
+    model_.company_currency = document_.Company()->currency_code;
+    model_.foot_discounts =
+        !recorder_.percentage_discounts().empty() || !recorder_.absolute_discounts().empty();
+  }
 
   // Body rows, in the document's order.
-  if (auto body = ReportRows(document, DocumentTable::kBody)) {
-    for (; !body->Eof(); body->MoveNext()) {
-      RowView row;
-      row.row = NzDec(body->Get("DO30_PROGRIGA")).CLng();
-      row.item = NzStr(body->Get("DO30_CODART_MG66"));
-      if (row.item.empty()) row.item = NzStr(body->Get("DO30_CODSPESA_MG04"));
-      bool document_currency = false;
-      for (const auto& step : recorder.percentage_discounts()) {
-        if (step.row != row.row) continue;
-        row.percentages.push_back(&step);
-        document_currency = step.document_currency;
-      }
-      for (const auto& share : recorder.absolute_discounts()) {
-        if (share.row != row.row) continue;
-        row.shares.push_back(&share);
-        document_currency = share.document_currency;
-      }
-      row.amount = body->Get(document_currency ? "DO30_IMPORTO_VAL" : "DO30_IMPORTO");
-      row.net = body->Get(document_currency ? "DO30_IMPNETSCP_VAL" : "DO30_IMPNETSCP");
-      if (row.percentages.empty() && row.shares.empty()) {
-        if (NzDecimal(body->Get("DO30_FLGESCLSCPIEDE")) != Decimal(0)) {
-          row.not_discounted = "excluded from foot discounts (DO30_FLGESCLSCPIEDE)";
-        } else if (NzDecimal(body->Get("DO30_INDTIPOOMAG")) != Decimal(0)) {
-          row.not_discounted = "free goods take no foot discounts";
-        } else if (model.foot_discounts) {
-          row.not_discounted = "no foot discount";
-        }
-      }
-      model.rows.push_back(std::move(row));
+  void ReadRows() {
+    if (auto body = ReportRows(document_, DocumentTable::kBody)) {
+      for (; !body->Eof(); body->MoveNext()) model_.rows.push_back(RowOf(*body));
     }
+  }
+
+  RowView RowOf(Recordset& body) const {
+    RowView row;
+    row.row = NzDec(body.Get("DO30_PROGRIGA")).CLng();
+    row.item = NzStr(body.Get("DO30_CODART_MG66"));
+    if (row.item.empty()) row.item = NzStr(body.Get("DO30_CODSPESA_MG04"));
+    bool document_currency = false;
+    for (const auto& step : recorder_.percentage_discounts()) {
+      if (step.row != row.row) continue;
+      row.percentages.push_back(&step);
+      document_currency = step.document_currency;
+    }
+    for (const auto& share : recorder_.absolute_discounts()) {
+      if (share.row != row.row) continue;
+      row.shares.push_back(&share);
+      document_currency = share.document_currency;
+    }
+    row.amount = body.Get(document_currency ? "DO30_IMPORTO_VAL" : "DO30_IMPORTO");
+    row.net = body.Get(document_currency ? "DO30_IMPNETSCP_VAL" : "DO30_IMPNETSCP");
+    if (row.percentages.empty() && row.shares.empty()) row.not_discounted = WhyNotDiscounted(body);
+    return row;
+  }
+
+  std::string WhyNotDiscounted(Recordset& body) const {
+    if (NzDecimal(body.Get("DO30_FLGESCLSCPIEDE")) != Decimal(0)) {
+      return "excluded from foot discounts (DO30_FLGESCLSCPIEDE)";
+    }
+    if (NzDecimal(body.Get("DO30_INDTIPOOMAG")) != Decimal(0)) {
+      return "free goods take no foot discounts";
+    }
+    return model_.foot_discounts ? "no foot discount" : "";
   }
 
   // Counterpart lines, in the order they were made, with their totals.
-  std::map<std::string, Variant> line_totals;
-  if (auto lines = ReportRows(document, DocumentTable::kCounterparts)) {
-    for (; !lines->Eof(); lines->MoveNext()) {
-      line_totals[Text(lines->Get("CG42_NUMRIGACONT"))] = lines->Get("CG42_IMPTOTALE");
+  void ReadCounterparts() {
+    std::map<std::string, Variant> line_totals;
+    if (auto lines = ReportRows(document_, DocumentTable::kCounterparts)) {
+      for (; !lines->Eof(); lines->MoveNext()) {
+        line_totals[Text(lines->Get("CG42_NUMRIGACONT"))] = lines->Get("CG42_IMPTOTALE");
+      }
     }
-  }
-  std::map<std::string, size_t> line_index;
-  for (const RowPosting& posting : recorder.postings()) {
-    const std::string key = Text(posting.counterpart_line);
-    auto [at, added] = line_index.try_emplace(key, model.counterparts.size());
-    if (added) {
-      model.counterparts.push_back({posting.counterpart_line,
-                                    line_totals[key],
-                                    posting.account,
-                                    posting.asset,
-                                    posting.tax_group,
-                                    {}});
+    std::map<std::string, size_t> line_index;
+    for (const RowPosting& posting : recorder_.postings()) {
+      const std::string key = Text(posting.counterpart_line);
+      auto [at, added] = line_index.try_emplace(key, model_.counterparts.size());
+      if (added) {
+        model_.counterparts.push_back({posting.counterpart_line,
+                                       line_totals[key],
+                                       posting.account,
+                                       posting.asset,
+                                       posting.tax_group,
+                                       {}});
+      }
+      model_.counterparts[at->second].rows.push_back(&posting);
     }
-    model.counterparts[at->second].rows.push_back(&posting);
   }
 
   // Tax lines, by group in calculation order, with what the summary holds.
-  auto summary = ReportRows(document, DocumentTable::kTaxSummary);
-  const auto find_line = [&](const std::string& jurisdiction, const std::string& group) {
-    if (!summary) return false;
-    for (summary->MoveFirst(); !summary->Eof(); summary->MoveNext()) {
-      if (NzStr(summary->Get("USA74_TAXJURISDICTION")) == jurisdiction &&
-          NzStr(summary->Get("USA74_TAXGROUP")) == group &&
-          NzStr(summary->Get("USA74_CONTO")).empty() &&
-          NzStr(summary->Get("USA74_ASSETCODE")).empty()) {
+  void ReadTaxLines() {
+    summary_ = ReportRows(document_, DocumentTable::kTaxSummary);
+    for (const ExplainRecorder::TaxLine& line : recorder_.tax_lines()) {
+      const std::string& group = line.rate.tax_group;
+      if (model_.groups.empty() || model_.groups.back().tax_group != group) {
+        model_.groups.push_back(NewGroup(group));
+      }
+      GroupView& view = model_.groups.back();
+      view.lines.push_back(LineOf(line, view));
+      if (line.calculation) {
+        view.tax = view.tax + NzDec(line.calculation->tax);
+        view.decimals = line.calculation->currency_decimals;
+      }
+    }
+  }
+
+  GroupView NewGroup(const std::string& group) const {
+    GroupView view;
+    view.tax_group = group;
+    view.tax = kZero;
+    for (const RowPosting& posting : recorder_.postings()) {
+      if (posting.tax == TaxBaseOutcome::kAdded && posting.tax_group == group) {
+        view.rows.push_back(&posting);
+      }
+    }
+    return view;
+  }
+
+  TaxLineView LineOf(const ExplainRecorder::TaxLine& line, GroupView& group) {
+    TaxLineView view;
+    view.line = &line;
+    if (FindSummaryLine(line.rate.jurisdiction, group.tax_group)) {
+      view.description = NzStr(summary_->Get("USA74_DESCRTAXJURISDICTION"));
+      view.order = summary_->Get("USA74_CALCORDER");
+      view.own_base = summary_->Get("USA74_IMPONIBILE");
+      if (group.description.empty()) {
+        group.description = NzStr(summary_->Get("USA74_DESCRTAXGROUP"));
+      }
+    }
+    if (line.calculation && line.calculation->tax_on_tax_added != kZero) {
+      for (const TaxLineView& before : group.lines) {
+        if (before.line->calculation) {
+          view.tax_on_tax_from.emplace_back(before.line->rate.jurisdiction,
+                                            before.line->calculation->tax);
+        }
+      }
+    }
+    view.others = OtherRates(e_.connection, line.rate);
+    return view;
+  }
+
+  // Leaves the summary on the jurisdiction's own line of the group.
+  bool FindSummaryLine(const std::string& jurisdiction, const std::string& group) {
+    if (!summary_) return false;
+    for (summary_->MoveFirst(); !summary_->Eof(); summary_->MoveNext()) {
+      if (NzStr(summary_->Get("USA74_TAXJURISDICTION")) == jurisdiction &&
+          NzStr(summary_->Get("USA74_TAXGROUP")) == group &&
+          NzStr(summary_->Get("USA74_CONTO")).empty() &&
+          NzStr(summary_->Get("USA74_ASSETCODE")).empty()) {
         return true;
       }
     }
     return false;
-  };
-  for (const ExplainRecorder::TaxLine& line : recorder.tax_lines()) {
-    const std::string& group = line.rate.tax_group;
-    if (model.groups.empty() || model.groups.back().tax_group != group) {
-      GroupView view;
-      view.tax_group = group;
-      view.tax = kZero;
-      for (const RowPosting& posting : recorder.postings()) {
-        if (posting.tax == TaxBaseOutcome::kAdded && posting.tax_group == group) {
-          view.rows.push_back(&posting);
-        }
-      }
-      model.groups.push_back(std::move(view));
-    }
-    GroupView& view = model.groups.back();
-    TaxLineView line_view;
-    line_view.line = &line;
-    if (find_line(line.rate.jurisdiction, group)) {
-      line_view.description = NzStr(summary->Get("USA74_DESCRTAXJURISDICTION"));
-      line_view.order = summary->Get("USA74_CALCORDER");
-      line_view.own_base = summary->Get("USA74_IMPONIBILE");
-      if (view.description.empty()) view.description = NzStr(summary->Get("USA74_DESCRTAXGROUP"));
-    }
-    if (line.calculation && line.calculation->tax_on_tax_added != kZero) {
-      for (const TaxLineView& before : view.lines) {
-        if (before.line->calculation) {
-          line_view.tax_on_tax_from.emplace_back(before.line->rate.jurisdiction,
-                                                 before.line->calculation->tax);
-        }
-      }
-    }
-    if (line.calculation) {
-      view.tax = view.tax + NzDec(line.calculation->tax);
-      view.decimals = line.calculation->currency_decimals;
-    }
-    line_view.others = OtherRates(e.connection, line.rate);
-    view.lines.push_back(std::move(line_view));
   }
 
-  if (auto totals = ReportRows(document, DocumentTable::kTotals)) {
-    model.taxable = totals->Get("DO13_TOTIMPONIBILE");
-    model.tax = totals->Get("DO13_TOTIVA");
-    model.total = totals->Get("DO13_TOTDOCUMENTO");
+  void ReadTotals() {
+    if (auto totals = ReportRows(document_, DocumentTable::kTotals)) {
+      model_.taxable = totals->Get("DO13_TOTIMPONIBILE");
+      model_.tax = totals->Get("DO13_TOTIVA");
+      model_.total = totals->Get("DO13_TOTDOCUMENTO");
+    }
   }
-  return model;
-}
+
+  const Explanation& e_;
+  HostDocument& document_;
+  const ExplainRecorder& recorder_;
+  std::shared_ptr<Recordset> summary_;
+  Model model_;
+};
+
+Model Build(const Explanation& e) { return ModelBuilder(e).Build(); }
 
 // ---- Text ----
 
@@ -341,7 +387,8 @@ void RowText(const RowView& row, std::ostream& out) {
   out << "    net " << Text(row.net) << "\n";
 }
 
-void TaxLineText(const GroupView& group, const TaxLineView& view, std::ostream& out) {
+// The jurisdiction, the rate chosen and the rates passed over.
+void RateText(const GroupView& group, const TaxLineView& view, std::ostream& out) {
   const TaxDetailLookup& rate = view.line->rate;
   out << "    " << rate.jurisdiction;
   if (!view.description.empty()) out << " " << view.description;
@@ -369,10 +416,11 @@ void TaxLineText(const GroupView& group, const TaxLineView& view, std::ostream& 
         << IsoOfYmd(Ymd(other.effective_date)) << " (" << TypeText(other.type)
         << "): " << other.reason << "\n";
   }
-  if (!view.line->calculation) {
-    out << "      base " << Text(view.own_base) << ", tax 0\n";
-    return;
-  }
+}
+
+// The base, with tax on tax, as the calculation took it.
+void BaseText(const TaxLineView& view, std::ostream& out) {
+  const TaxDetailLookup& rate = view.line->rate;
   const TaxLineCalculation& c = *view.line->calculation;
   out << "      base " << Text(c.own_base);
   if (c.tax_on_tax_added != kZero) {
@@ -386,6 +434,16 @@ void TaxLineText(const GroupView& group, const TaxLineView& view, std::ostream& 
     out << " (tax on tax, but no line of the group comes before it)";
   }
   out << "\n";
+}
+
+void TaxLineText(const GroupView& group, const TaxLineView& view, std::ostream& out) {
+  RateText(group, view, out);
+  if (!view.line->calculation) {
+    out << "      base " << Text(view.own_base) << ", tax 0\n";
+    return;
+  }
+  BaseText(view, out);
+  const TaxLineCalculation& c = *view.line->calculation;
   const std::string kept = "kept to " + std::to_string(c.tax_decimals) +
                            " decimals, half to even: " + Amount(c.intermediate, c.tax_decimals);
   if (c.above_maximum) {
@@ -635,10 +693,9 @@ std::string FormatExplanationText(const Explanation& explanation) {
   return out.str();
 }
 
-std::string FormatExplanationJson(const Explanation& explanation) {
-  const Model model = Build(explanation);
-  json::Writer w;
-  w.BeginObject();
+namespace {
+
+void DocumentJson(json::Writer& w, const Model& model) {
   w.Key("document");
   w.BeginObject();
   TextMember(w, "name", model.document);
@@ -647,10 +704,9 @@ std::string FormatExplanationJson(const Explanation& explanation) {
   TextMember(w, "tax_area", model.tax_area);
   Flag(w, "liable", model.liable);
   w.EndObject();
-  w.Key("rows");
-  w.BeginArray();
-  for (const RowView& row : model.rows) RowJson(w, row);
-  w.EndArray();
+}
+
+void CounterpartsJson(json::Writer& w, const Model& model) {
   w.Key("counterparts");
   w.BeginArray();
   for (const CounterpartView& line : model.counterparts) {
@@ -672,6 +728,9 @@ std::string FormatExplanationJson(const Explanation& explanation) {
     w.EndObject();
   }
   w.EndArray();
+}
+
+void TaxGroupsJson(json::Writer& w, const Model& model) {
   w.Key("tax_groups");
   w.BeginArray();
   for (const GroupView& group : model.groups) {
@@ -694,15 +753,12 @@ std::string FormatExplanationJson(const Explanation& explanation) {
     w.EndObject();
   }
   w.EndArray();
-  w.Key("totals");
-  w.BeginObject(true);
-  Member(w, "taxable", model.taxable);
-  Member(w, "tax", model.tax);
-  Member(w, "document_total", model.total);
-  w.EndObject();
+}
+
+void WarningsJson(json::Writer& w, const std::vector<TaxWarning>& warnings) {
   w.Key("warnings");
   w.BeginArray();
-  for (const TaxWarning& warning : explanation.warnings) {
+  for (const TaxWarning& warning : warnings) {
     w.BeginObject(true);
     TextMember(w, "kind", warning.kind);
     TextMember(w, "tax_group", warning.tax_group);
@@ -714,6 +770,28 @@ std::string FormatExplanationJson(const Explanation& explanation) {
     w.EndObject();
   }
   w.EndArray();
+}
+
+}  // namespace
+
+std::string FormatExplanationJson(const Explanation& explanation) {
+  const Model model = Build(explanation);
+  json::Writer w;
+  w.BeginObject();
+  DocumentJson(w, model);
+  w.Key("rows");
+  w.BeginArray();
+  for (const RowView& row : model.rows) RowJson(w, row);
+  w.EndArray();
+  CounterpartsJson(w, model);
+  TaxGroupsJson(w, model);
+  w.Key("totals");
+  w.BeginObject(true);
+  Member(w, "taxable", model.taxable);
+  Member(w, "tax", model.tax);
+  Member(w, "document_total", model.total);
+  w.EndObject();
+  WarningsJson(w, explanation.warnings);
   w.EndObject();
   return w.Finish();
 }

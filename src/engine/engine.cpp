@@ -115,7 +115,8 @@ std::optional<double> ScaledHalfUpFloor(const Decimal& magnitude, int32_t digits
   if (scale - digits > 15) return std::nullopt;
   const uint64_t divisor = kPowers[scale - digits];
   if (mantissa >= kExact || mantissa + divisor >= kExact) return std::nullopt;
-  return static_cast<double>((mantissa + divisor / 2) / divisor);
+  const uint64_t rounded = (mantissa + divisor / 2) / divisor;  // whole numbers on purpose
+  return static_cast<double>(rounded);
 }
 
 }  // namespace

@@ -119,6 +119,7 @@ std::vector<TaxWarning> ZeroTaxWarnings::Take() {
   std::sort(found.begin(), found.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<TaxWarning> warnings;
+  warnings.reserve(found.size());
   for (auto& [order, warning] : found) warnings.push_back(std::move(warning));
   without_bases_.clear();
   with_bases_.clear();
