@@ -53,28 +53,14 @@ CLI::App* AddExplainCommand(CLI::App& app, ExplainOptions& options) {
 }
 
 int RunExplain(const ExplainOptions& options, std::ostream& out, std::ostream& err) {
-  try {
-    Explain(options, out, err);
-    return 0;
-  } catch (const Error& error) {
-    return ReportError(error, err, options.verbose);
-  } catch (const std::exception& error) {
-    err << "tarvolin: " << error.what() << "\n";
-    return 1;
-  }
+  return RunReported([&] { Explain(options, out, err); }, err, options.verbose);
 }
 
 int ExplainMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
   CLI::App app{"Explain a document's figures", "tarvolin explain"};
   ExplainOptions options;
   CLI::App* explain = AddExplainCommand(app, options);
-  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-  reversed.push_back(explain->get_name());
-  try {
-    app.parse(reversed);  // CLI11 takes the arguments last first
-  } catch (const CLI::ParseError& e) {
-    return app.exit(e, out, err);
-  }
+  if (auto code = ParseSubcommand(app, *explain, arguments, out, err)) return *code;
   return RunExplain(options, out, err);
 }
 

@@ -152,17 +152,34 @@ CLI::App* AddRecalcCommand(CLI::App& app, RecalcOptions& options) {
   return recalc;
 }
 
-int RunRecalc(const RecalcOptions& options, std::ostream& out, std::ostream& err) {
-  if (IsBatch(options)) return RunRecalcBatch(options, std::cin, out, err);
+int RunReported(const std::function<void()>& work, std::ostream& err, bool verbose) {
   try {
-    Recalculate(options, out, err);
+    work();
     return 0;
   } catch (const Error& error) {
-    return ReportError(error, err, options.verbose);
+    return ReportError(error, err, verbose);
   } catch (const std::exception& error) {
     err << "tarvolin: " << error.what() << "\n";
     return 1;
   }
+}
+
+std::optional<int> ParseSubcommand(CLI::App& app, CLI::App& subcommand,
+                                   const std::vector<std::string>& arguments, std::ostream& out,
+                                   std::ostream& err) {
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  reversed.push_back(subcommand.get_name());
+  try {
+    app.parse(reversed);  // CLI11 takes the arguments last first
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e, out, err);
+  }
+  return std::nullopt;
+}
+
+int RunRecalc(const RecalcOptions& options, std::ostream& out, std::ostream& err) {
+  if (IsBatch(options)) return RunRecalcBatch(options, std::cin, out, err);
+  return RunReported([&] { Recalculate(options, out, err); }, err, options.verbose);
 }
 
 int RecalcMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -170,13 +187,7 @@ int RecalcMain(const std::vector<std::string>& arguments, std::ostream& out, std
   RecalcOptions options;
   // The subcommand's own options, on an app of their own.
   CLI::App* recalc = AddRecalcCommand(app, options);
-  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-  reversed.push_back(recalc->get_name());
-  try {
-    app.parse(reversed);  // CLI11 takes the arguments last first
-  } catch (const CLI::ParseError& e) {
-    return app.exit(e, out, err);
-  }
+  if (auto code = ParseSubcommand(app, *recalc, arguments, out, err)) return *code;
   return RunRecalc(options, out, err);
 }
 

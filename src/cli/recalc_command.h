@@ -4,6 +4,8 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -60,5 +62,16 @@ int RecalcMain(const std::vector<std::string>& arguments, std::ostream& out, std
 // document file that cannot be read as a document, 1 otherwise. Shared by the
 // commands.
 int ReportError(const Error& error, std::ostream& err, bool verbose = false);
+
+// Runs a command's work and turns what it raises into the exit code, reported
+// on err: 0 when it ends.
+int RunReported(const std::function<void()>& work, std::ostream& err, bool verbose);
+
+// Parses arguments as the options of the subcommand (added to app), as the
+// command line would give them after its name. Returns std::nullopt when they
+// parse, else the exit code of the parse (help included), printed on out/err.
+std::optional<int> ParseSubcommand(CLI::App& app, CLI::App& subcommand,
+                                   const std::vector<std::string>& arguments, std::ostream& out,
+                                   std::ostream& err);
 
 }  // namespace tarvolin::cli
