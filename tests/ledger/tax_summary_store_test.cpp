@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "db/postgres_test_server.h"
 #include "support/documents.h"
 #include "support/errors.h"
 #include "support/recordsets.h"
@@ -19,15 +20,21 @@ using testing_support::Raises;
 
 Variant Dec(const char* text) { return Variant(Decimal::Parse(text)); }
 
-class LedgerTaxSummaryStore : public testing_support::EngineBench {
+// On both backends: the stored rows read back the same from either.
+class LedgerTaxSummaryStore : public testing_support::EngineBench,
+                              public ::testing::WithParamInterface<testing_support::Backend> {
  protected:
-  LedgerTaxSummaryStore() {
+  LedgerTaxSummaryStore() : EngineBench(GetParam()) {
     header_->Set("DO11_NUMREG_CO99", Variant("2026000901"));
     // Rows stored earlier for the document, and company 2's under the same number.
     Sql("INSERT INTO DO73_DOCCONTROPARTITE (DO73_DITTA_CG18, DO73_NUMREG_CO99, DO73_PROG)"
         " VALUES (1, '2026000901', 7), (2, '2026000901', 1);"
         "INSERT INTO DO74_USATAX (DO74_USADITTA_CG18, DO74_USANUMREG_CO99, DO74_USANUMRIGA)"
         " VALUES (1, '2026000901', 9), (2, '2026000901', 1);");
+  }
+
+  void SetUp() override {
+    if (GetParam() == testing_support::Backend::kPostgres) SKIP_WITHOUT_POSTGRES();
   }
 
   void FillDocument() {
@@ -75,9 +82,7 @@ class LedgerTaxSummaryStore : public testing_support::EngineBench {
     }
     return rows;
   }
-  std::shared_ptr<Recordset> Read(const std::string& sql) {
-    return demo_.connection().Execute(sql);
-  }
+  std::shared_ptr<Recordset> Read(const std::string& sql) { return demo_.database().Execute(sql); }
   int Count(const char* table, const char* company_column, int company) {
     return Read(std::string("SELECT * FROM ") + table + " WHERE " + company_column + " = " +
                 std::to_string(company))
@@ -85,7 +90,7 @@ class LedgerTaxSummaryStore : public testing_support::EngineBench {
   }
 };
 
-TEST_F(LedgerTaxSummaryStore, CounterpartsAreRewrittenWithTheirNullAndZeroRules) {
+TEST_P(LedgerTaxSummaryStore, CounterpartsAreRewrittenWithTheirNullAndZeroRules) {
   FillDocument();
   engine_->RegistraContropartite();
   ASSERT_EQ(connection_->statements(), 3);
@@ -108,7 +113,7 @@ TEST_F(LedgerTaxSummaryStore, CounterpartsAreRewrittenWithTheirNullAndZeroRules)
   EXPECT_EQ(Count("DO73_DOCCONTROPARTITE", "DO73_DITTA_CG18", 2), 1);
 }
 
-TEST_F(LedgerTaxSummaryStore, TaxSummaryKeepsFixedLengthCodesExactAmountsAndRowOrder) {
+TEST_P(LedgerTaxSummaryStore, TaxSummaryKeepsFixedLengthCodesExactAmountsAndRowOrder) {
   FillDocument();
   engine_->RegistraCastellettoIVA();
   ASSERT_EQ(connection_->statements(), 4);
@@ -126,7 +131,7 @@ TEST_F(LedgerTaxSummaryStore, TaxSummaryKeepsFixedLengthCodesExactAmountsAndRowO
   EXPECT_EQ(rs->Get("DO74_USATAXGROUP").CStr(), "CLOTHING  ");
 }
 
-TEST_F(LedgerTaxSummaryStore, RegisterDocumentIsAllOrNothing) {
+TEST_P(LedgerTaxSummaryStore, RegisterDocumentIsAllOrNothing) {
   FillDocument();
   const Strings before = StoredDocument();
   // Fail each statement in turn until a run completes: 1 + 2 and 1 + 3 statements.
@@ -147,7 +152,7 @@ TEST_F(LedgerTaxSummaryStore, RegisterDocumentIsAllOrNothing) {
                 std::string(failing <= 3 ? "RegistraContropartite:" : "RegistraCastellettoIVA:") +
                     "\r\nInjected");
       EXPECT_EQ(StoredDocument(), before) << "failing statement " << failing;
-      EXPECT_EQ(demo_.connection().TransactionLevel(), 0);
+      EXPECT_EQ(demo_.database().TransactionLevel(), 0);
     }
   }
   EXPECT_EQ(failing, 8);
@@ -156,7 +161,7 @@ TEST_F(LedgerTaxSummaryStore, RegisterDocumentIsAllOrNothing) {
   EXPECT_EQ(Count("DO74_USATAX", "DO74_USADITTA_CG18", 1), 3);
 }
 
-TEST_F(LedgerTaxSummaryStore, ErrorsCarryTheWriterLabel) {
+TEST_P(LedgerTaxSummaryStore, ErrorsCarryTheWriterLabel) {
   // A value the number formatter cannot read fails after the delete has run.
   document_->Set(DocumentTable::kCounterparts,
                  MakeRecordset({{"CG42_NUMRIGACONT", DataType::kVariant},
@@ -167,6 +172,13 @@ TEST_F(LedgerTaxSummaryStore, ErrorsCarryTheWriterLabel) {
                      "RegistraContropartite:\r\n", "x1"));
   EXPECT_EQ(connection_->statements(), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, LedgerTaxSummaryStore,
+                         ::testing::Values(testing_support::Backend::kSqlite,
+                                           testing_support::Backend::kPostgres),
+                         [](const auto& info) {
+                           return std::string(testing_support::BackendName(info.param));
+                         });
 
 }  // namespace
 }  // namespace tarvolin

@@ -13,6 +13,7 @@
 #include "db/demo_database.h"
 #include "engine/engine_object.h"
 #include "tarvolin/db/counting_connection.h"
+#include "tarvolin/db/postgres_connection.h"
 #include "tarvolin/host/host_document.h"
 #include "tarvolin/recordset/recordset.h"
 
@@ -52,12 +53,17 @@ class RecordingConnection : public CountingConnection {
 };
 
 // An engine on a document of Company1 with one (blank) header row, over a
-// demo database of the test's own.
+// demo database of the test's own (SQLite unless asked).
 class EngineBench : public ::testing::Test {
  protected:
-  EngineBench()
-      : connection_(std::make_shared<RecordingConnection>(
-            std::shared_ptr<Connection>(&demo_.connection(), [](Connection*) {}))),
+  // On PostgreSQL without a test server the bench stands on SQLite: the test
+  // skips in SetUp, after the bench is built.
+  explicit EngineBench(Backend backend = Backend::kSqlite)
+      : demo_(backend == Backend::kPostgres && !PostgresTestServerMissing().empty()
+                  ? Backend::kSqlite
+                  : backend),
+        connection_(std::make_shared<RecordingConnection>(
+            std::shared_ptr<Connection>(&demo_.database(), [](Connection*) {}))),
         company_(Company1()),
         document_(std::make_shared<HostDocument>(company_)),
         header_(NewDocumentRecordset(DocumentTable::kHeader)) {
@@ -73,7 +79,13 @@ class EngineBench : public ::testing::Test {
     engine->set_ADOConnection(connection_);
     return engine;
   }
-  void Sql(const std::string& script) { demo_.connection().ExecuteScript(script); }
+  void Sql(const std::string& script) {
+    if (auto* sqlite = dynamic_cast<SqliteConnection*>(&demo_.database())) {
+      sqlite->ExecuteScript(script);
+    } else {
+      dynamic_cast<PostgresConnection&>(demo_.database()).ExecuteScript(script);
+    }
+  }
   const std::vector<std::string>& log() const { return connection_->log(); }
 
   DemoDatabase demo_;
