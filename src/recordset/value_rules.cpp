@@ -329,6 +329,14 @@ Variant ConvertForField(const FieldInfo& field, Variant value) {
 
 namespace tarvolin {
 
+bool IsNumeric(DataType type) noexcept {
+  // The unsigned integer types (17-19, 21) have no name of ours: no recordset
+  // here makes them, a database schema might.
+  const int code = static_cast<int>(type);
+  return recordset_detail::ClassOf(type) == recordset_detail::FieldClass::kNumber ||
+         (code >= 17 && code <= 21);
+}
+
 Variant AtFieldScale(const Variant& value, const FieldInfo& field, int most) {
   const bool decimal_field = field.type == DataType::kDecimal || field.type == DataType::kNumeric ||
                              field.type == DataType::kCurrency;

@@ -51,25 +51,6 @@ constexpr std::array<std::string_view, 11> kFieldsThatDoNotCount = {"DO79_INDTIP
                                                                     "RESIDUO",
                                                                     "DO79_ACCONTO"};
 
-bool IsNumericType(DataType type) {
-  switch (type) {
-    case DataType::kSmallInt:
-    case DataType::kInteger:
-    case DataType::kSingle:
-    case DataType::kDouble:
-    case DataType::kCurrency:
-    case DataType::kDecimal:
-    case DataType::kTinyInt:
-    case DataType::kBigInt:
-    case DataType::kNumeric:
-      return true;
-    default:
-      // The unsigned integer types (17-19, 21) have no name of ours: no
-      // recordset here makes them, a database schema might.
-      return static_cast<int>(type) >= 17 && static_cast<int>(type) <= 21;
-  }
-}
-
 bool HasCurrentRecord(const std::shared_ptr<Recordset>& recordset) {
   return recordset && !recordset->Bof() && !recordset->Eof();
 }
@@ -600,7 +581,7 @@ bool CLSMG_TARVOLIN::ScadenzeDiverse(const std::shared_ptr<Recordset>& old_sched
     const bool counts =
         std::none_of(kFieldsThatDoNotCount.begin(), kFieldsThatDoNotCount.end(),
                      [&](std::string_view name) { return EqualsNoCase(name, field.name); });
-    pairs.push_back({FieldRef(i), after->Resolve(field.name), IsNumericType(field.type), counts});
+    pairs.push_back({FieldRef(i), after->Resolve(field.name), IsNumeric(field.type), counts});
   }
   while (!old_schedule->Eof() && !after->Eof()) {
     for (const Pair& pair : pairs) {

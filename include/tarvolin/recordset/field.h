@@ -45,6 +45,10 @@ struct FieldInfo {
   uint8_t numeric_scale = 0;
 };
 
+// True for the field types that hold numbers (integers, unsigned ones
+// included, floating, currency, decimal, numeric).
+bool IsNumeric(DataType type) noexcept;
+
 class Variant;
 
 // A number of a kDecimal, kNumeric or kCurrency field with a scale, as a
