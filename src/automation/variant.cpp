@@ -152,13 +152,9 @@ Variant Variant::Null() noexcept {
   return v;
 }
 
-VarType Variant::type() const noexcept {
-  static constexpr VarType kTypes[] = {
-      VarType::kEmpty,  VarType::kNull,    VarType::kInteger,      VarType::kLong,
-      VarType::kDouble, VarType::kDecimal, VarType::kString,       VarType::kBoolean,
-      VarType::kDate,   VarType::kObject,  VarType::kVariantArray,
-  };
-  return kTypes[value_.index()];
+const std::string& Variant::Text::Empty() noexcept {
+  static const std::string kEmpty;
+  return kEmpty;
 }
 
 bool Variant::IsNothing() const noexcept {
@@ -182,14 +178,14 @@ bool Variant::IsNumber() const noexcept {
 
 bool Variant::IsNumeric() const noexcept {
   if (IsEmpty() || IsNumber()) return type() != VarType::kDate;
-  if (const auto* text = std::get_if<std::string>(&value_)) {
-    return ParseDouble(*text).has_value();
+  if (const auto* text = std::get_if<Text>(&value_)) {
+    return ParseDouble(text->get()).has_value();
   }
   return false;
 }
 
 const std::string& Variant::str() const {
-  if (const auto* text = std::get_if<std::string>(&value_)) return *text;
+  if (const auto* text = std::get_if<Text>(&value_)) return text->get();
   Raise(err::kTypeMismatch, kSource, "expected a String, found " + Describe());
 }
 
@@ -242,7 +238,7 @@ std::string Variant::CStr() const {
     case VarType::kDecimal:
       return std::get<Decimal>(value_).ToCStr();
     case VarType::kString:
-      return std::get<std::string>(value_);
+      return std::get<Text>(value_).get();
     case VarType::kBoolean:
       return std::get<bool>(value_) ? "True" : "False";
     case VarType::kDate:
@@ -271,7 +267,7 @@ Decimal Variant::CDec() const {
     case VarType::kDate:
       return Decimal::FromDouble(std::get<Date>(value_).serial);
     case VarType::kString: {
-      const std::string_view text = Trim(std::get<std::string>(value_));
+      const std::string_view text = Trim(std::get<Text>(value_).get());
       if (auto value = Decimal::TryParse(text)) return *value;
       // Well-formed but out of range is an overflow, not a mismatch.
       if (ParseDouble(text)) Raise(err::kOverflow, kSource, "\"" + std::string(text) + "\"");
@@ -301,7 +297,7 @@ double Variant::CDbl() const {
     case VarType::kDate:
       return std::get<Date>(value_).serial;
     case VarType::kString:
-      if (auto value = ParseDouble(std::get<std::string>(value_))) return *value;
+      if (auto value = ParseDouble(std::get<Text>(value_).get())) return *value;
       Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to Double");
     default:
       Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to Double");
@@ -320,7 +316,7 @@ int32_t Variant::CLng() const {
       return std::get<bool>(value_) ? -1 : 0;
     case VarType::kString: {
       // Exact text is rounded exactly; Decimal keeps "2.5" from drifting.
-      if (auto value = Decimal::TryParse(Trim(std::get<std::string>(value_)))) {
+      if (auto value = Decimal::TryParse(Trim(std::get<Text>(value_).get()))) {
         return value->ToInt32();
       }
       break;
@@ -352,7 +348,7 @@ bool Variant::CBool() const {
     case VarType::kBoolean:
       return std::get<bool>(value_);
     case VarType::kString: {
-      const std::string_view text = Trim(std::get<std::string>(value_));
+      const std::string_view text = Trim(std::get<Text>(value_).get());
       if (EqualsNoCase(text, "True")) return true;
       if (EqualsNoCase(text, "False")) return false;
       if (auto value = ParseDouble(text)) return *value != 0;
@@ -373,7 +369,7 @@ Date Variant::CDate() const {
     case VarType::kDate:
       return std::get<Date>(value_);
     case VarType::kString:
-      if (auto value = Date::Parse(std::get<std::string>(value_))) return *value;
+      if (auto value = Date::Parse(std::get<Text>(value_).get())) return *value;
       Raise(err::kTypeMismatch, kSource, "cannot convert " + Describe() + " to Date");
     default:
       if (IsEmpty() || IsNumber()) return Date{CDbl()};
@@ -418,11 +414,33 @@ Num ToNum(const Variant& v) {
 
 }  // namespace
 
+namespace {
+
+bool IsZeroInteger(const Variant& v) { return v.type() == VarType::kInteger && v.CInt() == 0; }
+// The subtypes that a + Integer 0 gives back unchanged (not a Double: -0 + 0
+// is +0).
+bool IsPlainNumber(const Variant& v) noexcept {
+  switch (v.type()) {
+    case VarType::kInteger:
+    case VarType::kLong:
+    case VarType::kDecimal:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 Variant operator+(const Variant& a, const Variant& b) {
   // Amounts are Decimals on both sides nearly always: no detour through Num.
   const auto* da = std::get_if<Decimal>(&a.value_);
   const auto* db = std::get_if<Decimal>(&b.value_);
   if (da != nullptr && db != nullptr) return Variant(*da + *db);
+  // An Integer 0 (a Null amount read through NzDec) leaves a number as it is,
+  // subtype and scale included.
+  if (IsZeroInteger(b) && IsPlainNumber(a)) return a;
+  if (IsZeroInteger(a) && IsPlainNumber(b)) return b;
   if (a.IsNull() || b.IsNull()) return Variant::Null();
   if (a.IsEmpty() && b.IsEmpty()) return Variant(int16_t{0});
   const bool a_text = a.IsString(), b_text = b.IsString();
@@ -487,6 +505,15 @@ int CompareWithText(const Variant& a, const Variant& b) {
 
 std::optional<int> Compare(const Variant& a, const Variant& b) {
   const auto sign = [](const auto& x, const auto& y) { return x < y ? -1 : (y < x ? 1 : 0); };
+  // Whole numbers against whole numbers: flags, kinds and zero amounts.
+  const auto whole_of = [](const Variant& v) -> std::optional<int32_t> {
+    if (const auto* i = std::get_if<int16_t>(&v.value_)) return *i;
+    if (const auto* l = std::get_if<int32_t>(&v.value_)) return *l;
+    return std::nullopt;
+  };
+  if (const auto x = whole_of(a)) {
+    if (const auto y = whole_of(b)) return sign(*x, *y);
+  }
   // An amount against an amount, or against a small whole constant.
   const auto decimal_of = [](const Variant& v) -> std::optional<Decimal> {
     if (const auto* d = std::get_if<Decimal>(&v.value_)) return *d;

@@ -62,17 +62,24 @@ class Schema {
 };
 
 // The values of all rows, row after row, in blocks that double in size (16
-// rows, 32, 64, ...): a row is found by arithmetic, with no per-row pointer to
-// chase, and a block never moves, so references to values stay valid while
-// rows are added.
+// rows, 32, ... 2,048) and then stay at 2,048 rows: a row is found by
+// arithmetic, with no per-row pointer to chase; a block never moves, so
+// references to values stay valid while rows are added; and no more than one
+// block's rows are ever allocated ahead.
 class CellBlocks {
  public:
   explicit CellBlocks(size_t width = 0) : width_(width) {}
   size_t rows() const noexcept { return rows_; }
   const Variant* Row(size_t row) const noexcept {
-    const size_t q = row / kFirstRows + 1;
-    const size_t block = static_cast<size_t>(std::bit_width(q)) - 1;
-    const size_t first = kFirstRows * ((size_t{1} << block) - 1);
+    size_t block, first;
+    if (row < kDoublingRows) {
+      block = static_cast<size_t>(std::bit_width(row / kFirstRows + 1)) - 1;
+      first = kFirstRows * ((size_t{1} << block) - 1);
+    } else {
+      const size_t steady = (row - kDoublingRows) / kLastRows;
+      block = kDoublingBlocks + steady;
+      first = kDoublingRows + steady * kLastRows;
+    }
     return &blocks_[block][(row - first) * width_];
   }
   Variant* Row(size_t row) noexcept {
@@ -81,7 +88,8 @@ class CellBlocks {
   // A new row, every value Empty.
   void AddRow() {
     if (rows_ == capacity_) {
-      const size_t block_rows = kFirstRows << blocks_.size();
+      const size_t block_rows =
+          blocks_.size() < kDoublingBlocks ? kFirstRows << blocks_.size() : kLastRows;
       blocks_.push_back(std::make_unique<Variant[]>(block_rows * width_));
       capacity_ += block_rows;
     }
@@ -90,6 +98,9 @@ class CellBlocks {
 
  private:
   static constexpr size_t kFirstRows = 16;
+  static constexpr size_t kDoublingBlocks = 8;                              // 16 .. 2,048 rows
+  static constexpr size_t kLastRows = kFirstRows << (kDoublingBlocks - 1);  // 2,048
+  static constexpr size_t kDoublingRows = kFirstRows * ((size_t{1} << kDoublingBlocks) - 1);
   size_t width_;
   size_t rows_ = 0;
   size_t capacity_ = 0;
@@ -161,7 +172,7 @@ class RowStore {
   bool IsDeleted(RowId row) const noexcept { return deleted_[row] != 0; }
   const Variant& Cell(RowId row, int field) const noexcept { return cells_.Row(row)[field]; }
   // The value must already be converted for the field.
-  void Write(RowId row, int field, Variant value);
+  void Write(RowId row, int field, Variant&& value);
   RowId AddRow();
   void DeleteRow(RowId row);
   // Every deleted row, in the order of deletion; views replay it to stay in step.

@@ -71,25 +71,32 @@ using VariantArray = std::vector<Variant>;
 
 class Variant {
  public:
-  Variant() noexcept = default;                              // Empty
-  Variant(int16_t v) noexcept : value_(v) {}                 // NOLINT: Integer
-  Variant(int32_t v) noexcept : value_(v) {}                 // NOLINT: Long
-  Variant(double v) noexcept : value_(v) {}                  // NOLINT: Double
-  Variant(const Decimal& v) noexcept : value_(v) {}          // NOLINT
-  Variant(std::string v) noexcept : value_(std::move(v)) {}  // NOLINT
-  Variant(std::string_view v) : value_(std::string(v)) {}    // NOLINT
-  Variant(const char* v) : value_(std::string(v)) {}         // NOLINT
-  Variant(bool v) noexcept : value_(v) {}                    // NOLINT: Boolean
-  Variant(Date v) noexcept : value_(v) {}                    // NOLINT
-  Variant(ObjectRef v) noexcept : value_(std::move(v)) {}    // NOLINT: object (Nothing when null)
-  Variant(VariantArray v);                                   // NOLINT
+  Variant() noexcept = default;                                  // Empty
+  Variant(int16_t v) noexcept : value_(v) {}                     // NOLINT: Integer
+  Variant(int32_t v) noexcept : value_(v) {}                     // NOLINT: Long
+  Variant(double v) noexcept : value_(v) {}                      // NOLINT: Double
+  Variant(const Decimal& v) noexcept : value_(v) {}              // NOLINT
+  Variant(std::string v) : value_(Text(std::move(v))) {}         // NOLINT
+  Variant(std::string_view v) : value_(Text(std::string(v))) {}  // NOLINT
+  Variant(const char* v) : value_(Text(std::string(v))) {}       // NOLINT
+  Variant(bool v) noexcept : value_(v) {}                        // NOLINT: Boolean
+  Variant(Date v) noexcept : value_(v) {}                        // NOLINT
+  Variant(ObjectRef v) noexcept : value_(std::move(v)) {}  // NOLINT: object (Nothing when null)
+  Variant(VariantArray v);                                 // NOLINT
   template <class T>
   requires std::is_base_of_v<Object, T> Variant(std::shared_ptr<T> v)
   noexcept : value_(ObjectRef(std::move(v))) {}  // NOLINT
 
   static Variant Null() noexcept;
 
-  VarType type() const noexcept;
+  VarType type() const noexcept {
+    static constexpr VarType kTypes[] = {
+        VarType::kEmpty,  VarType::kNull,    VarType::kInteger,      VarType::kLong,
+        VarType::kDouble, VarType::kDecimal, VarType::kString,       VarType::kBoolean,
+        VarType::kDate,   VarType::kObject,  VarType::kVariantArray,
+    };
+    return kTypes[value_.index()];
+  }
   bool IsEmpty() const noexcept { return value_.index() == 0; }
   bool IsNull() const noexcept { return value_.index() == 1; }
   bool IsString() const noexcept { return type() == VarType::kString; }
@@ -160,14 +167,37 @@ class Variant {
   struct NullTag {
     friend bool operator==(NullTag, NullTag) = default;
   };
+  // A text on the heap, owned alone: it keeps a Variant at 24 bytes (a
+  // std::string in place would make it 40), and recordsets hold one Variant
+  // per field of every row. The empty text takes no allocation.
+  class Text {
+   public:
+    explicit Text(std::string text)
+        : text_(text.empty() ? nullptr : std::make_unique<std::string>(std::move(text))) {}
+    Text(const Text& other)
+        : text_(other.text_ ? std::make_unique<std::string>(*other.text_) : nullptr) {}
+    Text(Text&&) noexcept = default;
+    Text& operator=(const Text& other) {
+      if (this != &other) *this = Text(other);
+      return *this;
+    }
+    Text& operator=(Text&&) noexcept = default;
+    ~Text() = default;
+    const std::string& get() const noexcept { return text_ ? *text_ : Empty(); }
+
+   private:
+    static const std::string& Empty() noexcept;
+    std::unique_ptr<std::string> text_;
+  };
   using ArrayRef = std::shared_ptr<VariantArray>;
-  using Storage = std::variant<std::monostate, NullTag, int16_t, int32_t, double, Decimal,
-                               std::string, bool, Date, ObjectRef, ArrayRef>;
+  using Storage = std::variant<std::monostate, NullTag, int16_t, int32_t, double, Decimal, Text,
+                               bool, Date, ObjectRef, ArrayRef>;
 
   const ObjectRef& ObjectOrRaise() const;
   [[noreturn]] void RaiseNotA() const;
 
   Storage value_;
 };
+static_assert(sizeof(Variant) == 24, "a Variant is three words: see Variant::Text");
 
 }  // namespace tarvolin
