@@ -171,7 +171,7 @@ std::shared_ptr<Recordset> Recordset::Copy() {
   const int fields = FieldCount();
   for (rd::RowId row : rows) {
     const rd::RowId added = copy->store_->AddRow();
-    for (int f = 0; f < fields; ++f) copy->store_->Write(added, f, store_->Cell(row, f));
+    for (int f = 0; f < fields; ++f) copy->store_->Write(added, f, Variant(store_->Cell(row, f)));
   }
   copy->open_ = true;
   copy->GoFirst();
@@ -198,7 +198,8 @@ void Recordset::Set(FieldRef field, Variant value) {
   CheckOpen();
   const rd::RowId row = RequireCurrent();
   const int index = CheckField(field);
-  store_->Write(row, index, rd::ConvertForField(store_->schema().field(index), std::move(value)));
+  rd::ConvertForField(store_->schema().field(index), value);
+  store_->Write(row, index, std::move(value));
 }
 
 void Recordset::Set(std::string_view name, Variant value) {

@@ -159,7 +159,7 @@ size_t FieldIndex::Count(const Variant& key) noexcept {
   return bucket ? bucket->rows.size() : 0;
 }
 
-void RowStore::Write(RowId row, int field, Variant value) {
+void RowStore::Write(RowId row, int field, Variant&& value) {
   ++version_;
   Variant& cell = cells_.Row(row)[field];
   FieldIndex* index = HasIndex(field) ? indexes_[static_cast<size_t>(field)].get() : nullptr;

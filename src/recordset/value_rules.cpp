@@ -296,9 +296,9 @@ bool AlreadyConverted(const FieldInfo& field, const Variant& value) {
 
 }  // namespace
 
-Variant ConvertForField(const FieldInfo& field, Variant value) {
-  if (value.IsNull() || value.IsEmpty() || field.type == DataType::kVariant) return value;
-  if (AlreadyConverted(field, value)) return value;
+void ConvertForField(const FieldInfo& field, Variant& value) {
+  if (value.IsNull() || value.IsEmpty() || field.type == DataType::kVariant) return;
+  if (AlreadyConverted(field, value)) return;
   Variant converted;
   try {
     converted = Convert(field, value);
@@ -322,7 +322,7 @@ Variant ConvertForField(const FieldInfo& field, Variant value) {
       converted = Variant(std::move(padded));
     }
   }
-  return converted;
+  value = std::move(converted);
 }
 
 }  // namespace tarvolin::recordset_detail

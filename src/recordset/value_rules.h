@@ -36,8 +36,8 @@ int SortCompare(FieldClass cls, const Variant& a, const Variant& b) noexcept;
 // values were converted to its type).
 uint64_t KeyHash(FieldClass cls, const Variant& value) noexcept;
 
-// The value converted for storage in the field; raises 3421 naming the field
-// and the value when it does not convert or does not fit.
-Variant ConvertForField(const FieldInfo& field, Variant value);
+// Converts the value, in place, for storage in the field; raises 3421 naming
+// the field and the value (left as it was) when it does not convert or fit.
+void ConvertForField(const FieldInfo& field, Variant& value);
 
 }  // namespace tarvolin::recordset_detail
