@@ -69,28 +69,35 @@ class FieldHandle {
 
 // The first line found for each key (the exact texts a filter was built
 // from), trusted while nobody but this procedure changed the lines: then the
-// filter would find that line again.
+// filter would find that line again. When the lines were empty and every line
+// since was added here, a key not kept has no line at all.
 class FirstLines {
  public:
-  std::optional<Bookmark> Find(const Recordset& lines, const std::string& key) {
-    if (lines.RowsVersion() != version_) {
+  // `all` shows every line, unfiltered. `absent` tells that the key has no line.
+  std::optional<Bookmark> Find(const Recordset& all, const std::string& key, bool& absent) {
+    if (all.RowsVersion() != version_) {
       first_.clear();
-      return std::nullopt;
+      complete_ = all.RecordCount() == 0;
+      version_ = all.RowsVersion();
     }
     auto it = first_.find(key);
+    absent = it == first_.end() && complete_;
     if (it == first_.end()) return std::nullopt;
     return it->second;
   }
   void Keep(const std::string& key, Bookmark line) { first_.insert_or_assign(key, line); }
-  // After this procedure's own writes, none of which moves a line's key.
+  // After this procedure's own writes, none of which moves a line's key and
+  // each of whose added lines was kept.
   void Settle(const Recordset& lines) { version_ = lines.RowsVersion(); }
   void Forget() noexcept {
     first_.clear();
     version_ = UINT64_MAX;
+    complete_ = false;
   }
 
  private:
   uint64_t version_ = UINT64_MAX;
+  bool complete_ = false;
   std::unordered_map<std::string, Bookmark> first_;
 };
 
@@ -103,11 +110,11 @@ class WorkCursor {
       : handles_(handles), first_(first) {}
 
   // The cursor over `source`'s rows, with whatever filter its last use left.
+  // Any recordset over the same rows is served by the same cursor.
   Recordset& Over(const std::shared_ptr<Recordset>& source) {
-    if (!cursor_ || source_.lock() != source || source->State() != ObjectState::kOpen ||
+    if (!cursor_ || source->State() != ObjectState::kOpen ||
         cursor_->State() != ObjectState::kOpen || !cursor_->SharesRowsWith(*source)) {
       cursor_ = source->Clone();  // 3704, as before, when the source is closed
-      source_ = source;
       for (FieldHandle* handle : handles_) handle->Forget();
       if (first_) first_->Forget();
     }
@@ -121,7 +128,6 @@ class WorkCursor {
   }
 
  private:
-  std::weak_ptr<Recordset> source_;
   std::shared_ptr<Recordset> cursor_;
   std::vector<FieldHandle*> handles_;
   FirstLines* first_;
@@ -168,6 +174,16 @@ struct LedgerCursors {
   WorkCursor summary_at{nullptr, {&base, &base_val}};
   WorkCursor summary_all{nullptr};  // never filtered: counts every line
 
+  // The tax area's lines as the postings need them, read once per set of lines.
+  struct AreaLine {
+    std::string jurisdiction;
+    int16_t order = 0;
+    Variant rounding;
+  };
+  std::shared_ptr<Recordset> area_of;  // held, so that its address is never another's
+  uint64_t area_version = UINT64_MAX;
+  std::vector<AreaLine> area_lines;
+
   std::string key;  // reused, so that building a key allocates nothing
 };
 
@@ -176,115 +192,269 @@ LedgerCursors& CLSMG_TARVOLIN::Cursors() {
   return *ledger_cursors_;
 }
 
-// Being reworked for speed; to be split into named steps.
-// NOLINTNEXTLINE(readability-function-cognitive-complexity,readability-function-size)
+// Adds an amount to the tax-summary line of a jurisdiction and tax group,
+// adding the line when the document has none. The cursors are the caller's,
+// already over the document's summary lines.
+class TaxBasePosting {
+ public:
+  TaxBasePosting(CLSMG_TARVOLIN& engine, LedgerCursors& c, CoreDocument& document,
+                 std::shared_ptr<Recordset> summary, bool no_conversion)
+      : engine_(engine),
+        c_(c),
+        document_(document),
+        summary_(std::move(summary)),
+        filtered_(c.summary.Over(summary_)),
+        line_(c.summary_at.Unfiltered(summary_)),
+        no_conversion_(no_conversion) {}
+
+  void Add(const std::string& jurisdiction, const std::string& group, const Variant& amount,
+           int16_t order, const Variant& rounding) {
+    FindOrAddLine(jurisdiction, group, order, rounding);
+    AddToBase(amount);
+    line_.Update();
+    c_.first_summary.Settle(line_);
+  }
+
+ private:
+  // Leaves the line cursor on the line of the jurisdiction and group.
+  void FindOrAddLine(const std::string& jurisdiction, const std::string& group, int16_t order,
+                     const Variant& rounding) {
+    c_.key.clear();
+    AppendKey(c_.key, jurisdiction);
+    AppendKey(c_.key, group);
+    bool absent = false;
+    if (std::optional<Bookmark> known = c_.first_summary.Find(line_, c_.key, absent)) {
+      line_.SetBookmark(*known);
+      return;
+    }
+    if (!absent) {
+      filtered_.SetFilter(
+          "USA74_CONTO = '' AND USA74_ASSETCODE = '' AND USA74_TAXJURISDICTION = '" +
+          SqlQuoted(jurisdiction) + "' AND USA74_TAXGROUP = '" + SqlQuoted(group) + "'");
+    }
+    if (absent || filtered_.Eof()) AddLine(jurisdiction, group, order, rounding);
+    c_.first_summary.Keep(c_.key, filtered_.GetBookmark());
+    line_.SetBookmark(filtered_.GetBookmark());
+  }
+
+  void AddLine(const std::string& jurisdiction, const std::string& group, int16_t order,
+               const Variant& rounding) {
+    filtered_.AddNew();
+    filtered_.Set(usa74::kNumRiga, Variant(int32_t{c_.summary_all.Over(summary_).RecordCount()}));
+    filtered_.Set(usa74::kConto, Variant(""));
+    filtered_.Set(usa74::kDescrConto, Variant(""));
+    filtered_.Set(usa74::kTaxJurisdiction, Variant(jurisdiction));
+    filtered_.Set(usa74::kDescrTaxJurisdiction,
+                  Variant(engine_.GetTaxJurisdictionDescr(jurisdiction)));
+    filtered_.Set(usa74::kTaxGroup, Variant(group));
+    filtered_.Set(usa74::kDescrTaxGroup, Variant(engine_.GetTaxGroupDescr(group)));
+    filtered_.Set(usa74::kCalcOrder, Variant(order));
+    filtered_.Set(usa74::kRoundingMethod, rounding);
+    filtered_.Set(usa74::kAssetCode, Variant(""));
+    for (std::string_view field :
+         {usa74::kImponibile, usa74::kImponibileVal, usa74::kImporto, usa74::kImportoVal,
+          usa74::kTaxPerc, usa74::kTaxAmPerc, usa74::kMaxAmount, usa74::kActualTaxPerc,
+          usa74::kFlgCalcTaxOnTax, usa74::kFlgCalcTaxAboveMax, usa74::kFlgPercRic,
+          usa74::kFlgTaxOnTax}) {
+      filtered_.Set(field, Variant(int16_t{0}));
+    }
+    filtered_.Update();
+  }
+
+  void AddToBase(const Variant& amount) {
+    const FieldRef base = c_.base.Of(line_);
+    if (no_conversion_) {
+      line_.Set(base, NzDec(line_.Get(base)) + amount);
+      return;
+    }
+    // The company-currency base is converted from the whole document-currency
+    // base each time, so row roundings never add up.
+    const FieldRef base_val = c_.base_val.Of(line_);
+    line_.Set(base_val, NzDec(line_.Get(base_val)) + amount);
+    const Variant rate =
+        Require(document_, DocumentTable::kHeader, "DO11_DOCTESTATA")->Get("DO11_CAMBIO");
+    line_.Set(base, engine_.InValutaAzienda(line_.Get(base_val), rate));
+  }
+
+  CLSMG_TARVOLIN& engine_;
+  LedgerCursors& c_;
+  CoreDocument& document_;
+  const std::shared_ptr<Recordset> summary_;
+  Recordset& filtered_;  // finds a line by a filter, and adds lines
+  Recordset& line_;      // unfiltered, on the line found
+  const bool no_conversion_;
+};
+
+// Posts one body row: into the counterpart line of its account, asset and tax
+// group (added when missing), linked to that line, and for a tax-liable
+// document into the tax bases of every jurisdiction of the area.
+class CounterpartPosting {
+ public:
+  CounterpartPosting(CLSMG_TARVOLIN& engine, LedgerCursors& c, CoreDocument& document,
+                     const std::shared_ptr<Recordset>& body)
+      : engine_(engine), c_(c), document_(document), row_(*body) {
+    c.body.Over(body);
+  }
+
+  void Run() {
+    if (!Counted()) return;
+    ReadRow();
+    Recordset& line =
+        c_.lines.Unfiltered(Require(document_, DocumentTable::kCounterparts, "CG42_RIGHECONT"));
+    if (!FindLine(line)) {
+      AddLine(line);
+      c_.first_line.Keep(c_.key, line.GetBookmark());
+    }
+    Link(line);
+    AddToLine(line);
+    PostTaxBases(line);
+  }
+
+ private:
+  // Rows of some kinds post nothing; others post but clear the document's
+  // counterpart-row setting.
+  bool Counted() {
+    const Decimal row_type = NzDecimal(row_.Get(c_.row_type.Of(row_)));
+    if (IsOneOfCodes(row_type, {2, 3, 5, 6, 8, 10, 11, 13})) return false;
+    if (IsOneOfCodes(row_type, {4, 12, 15, 16, 17})) {
+      document_.State().counterpart_row_setting = Variant(int16_t{0});
+    }
+    return true;
+  }
+
+  void ReadRow() {
+    account_ = NzStr(row_.Get(c_.row_account.Of(row_)));
+    asset_ = NzStr(row_.Get(c_.row_asset.Of(row_)));
+    group_ = NzStr(row_.Get(c_.row_group.Of(row_)));
+  }
+
+  // Leaves the cursor on the first line of the row's account, asset and
+  // group; false when there is none.
+  bool FindLine(Recordset& line) {
+    c_.key.clear();
+    AppendKey(c_.key, account_);
+    AppendKey(c_.key, asset_);
+    AppendKey(c_.key, group_);
+    bool absent = false;
+    if (std::optional<Bookmark> known = c_.first_line.Find(line, c_.key, absent)) {
+      line.SetBookmark(*known);
+      return true;
+    }
+    if (absent) return false;
+    line.SetFilter("CG42_CONTOPAR_CG24 = '" + SqlQuoted(account_) + "' AND ASSETCODE = '" +
+                   SqlQuoted(asset_) + "' AND TAXGROUPCODE = '" + SqlQuoted(group_) + "'");
+    std::optional<Bookmark> match;
+    if (!line.Eof()) match = line.GetBookmark();
+    line.ClearFilter();
+    if (!match) return false;
+    line.SetBookmark(*match);
+    c_.first_line.Keep(c_.key, *match);
+    return true;
+  }
+
+  void AddLine(Recordset& line) {
+    Connection& connection = *engine_.RequireConnection();
+    const auto company = document_.Company();
+    const std::string account_description =
+        FirstText(connection,
+                  statements::AccountDescription(NzDec(Variant(company->company_number)).CStr(),
+                                                 company->accounts_group, account_),
+                  "CG24_DESCR");
+    std::string asset_description;
+    if (!asset_.empty()) {
+      const std::string database = engine_.GetVexNavDb();
+      if (!database.empty()) {
+        asset_description = FirstText(
+            connection, statements::AssetDescription(database, document_.CompanyNumber(), asset_),
+            "VS02_DESCRIPTION");
+      }
+    }
+    line.AddNew();
+    line.Set("CG42_NUMRIGACONT", Variant(int32_t{line.AbsolutePosition()}));
+    line.Set("CG42_CONTOPAR_CG24", Variant(account_));
+    line.Set("CG24_DESCR", Variant(account_description));
+    if (Variant side = CounterpartSide(*Header()); !side.IsEmpty()) line.Set("CG42_INDDAAV", side);
+    line.Set("CG42_IMPTOTALE", Variant(int16_t{0}));
+    line.Set("CG42_IMPTOTALEVAL", Variant(int16_t{0}));
+    line.Set("CG43_IMPOSTA", Variant(int16_t{0}));
+    line.Set("ASSETCODE", Variant(asset_));
+    line.Set("ASSETDESCR", Variant(asset_description));
+    line.Set("TAXGROUPCODE", Variant(group_));
+  }
+
+  void Link(const Recordset& line) {
+    auto links = Require(document_, DocumentTable::kCounterpartLinks, "CG42_COLLEGAMENTI");
+    c_.links.Over(links);
+    links->AddNew();
+    links->Set(c_.link_progressive.Of(*links), row_.Get(c_.row_progressive.Of(row_)));
+    links->Set(c_.link_number.Of(*links), line.Get(c_.line_number.Of(line)));
+    links->Update();
+  }
+
+  void AddToLine(Recordset& line) {
+    const FieldRef total = c_.line_total.Of(line), total_val = c_.line_total_val.Of(line);
+    line.Set(total, line.Get(total) + NzDec(row_.Get(c_.row_net.Of(row_))));
+    line.Set(total_val, line.Get(total_val) + NzDec(row_.Get(c_.row_net_val.Of(row_))));
+    line.Update();
+    c_.first_line.Settle(line);
+  }
+
+  // A tax-liable document adds the row's net amount (in the document's
+  // currency when it is not the company's) to the base of each jurisdiction.
+  void PostTaxBases(const Recordset& line) {
+    const auto header = Header();
+    const bool liable = NzDecimal(header->Get("DO11_FLGTAXLIABLE")) == Decimal(1);
+    const bool has_area_lines = liable && engine_.ReloadTaxAreaLines();
+    Variant amount;
+    if (has_area_lines) {
+      const bool no_conversion = document_.NoConversion();
+      amount = no_conversion ? NzDec(row_.Get(c_.row_net.Of(row_)))
+                             : NzDec(row_.Get(c_.row_net_val.Of(row_)));
+      TaxBasePosting bases(engine_, c_, document_,
+                           Require(document_, DocumentTable::kTaxSummary, "USA74"), no_conversion);
+      for (const LedgerCursors::AreaLine& area : AreaLines()) {
+        bases.Add(area.jurisdiction, group_, amount, area.order, area.rounding);
+      }
+    }
+    if (CalculationTrace* trace = engine_.trace()) {
+      trace->RowPosted(TracedRowPosting(row_, line, *header, liable, has_area_lines, amount));
+    }
+  }
+
+  // The area's lines, read again only when the engine holds other lines or
+  // they changed.
+  const std::vector<LedgerCursors::AreaLine>& AreaLines() {
+    const std::shared_ptr<Recordset>& lines = engine_.RstTaxAreaLines();
+    if (c_.area_of == lines && c_.area_version == lines->RowsVersion()) return c_.area_lines;
+    c_.area_lines.clear();
+    c_.area_of.reset();
+    Recordset& area = c_.area.Unfiltered(lines);
+    for (area.MoveFirst(); !area.Eof(); area.MoveNext()) {
+      c_.area_lines.push_back({NzStr(area.Get(c_.area_jurisdiction.Of(area))),
+                               NzDec(area.Get(c_.area_order.Of(area))).CInt(),
+                               NzDec(area.Get(c_.area_rounding.Of(area)))});
+    }
+    c_.area_of = lines;
+    c_.area_version = lines->RowsVersion();
+    return c_.area_lines;
+  }
+
+  std::shared_ptr<Recordset> Header() {
+    return Require(document_, DocumentTable::kHeader, "DO11_DOCTESTATA");
+  }
+
+  CLSMG_TARVOLIN& engine_;
+  LedgerCursors& c_;
+  CoreDocument& document_;
+  Recordset& row_;
+  std::string account_, asset_, group_;
+};
+
 void CLSMG_TARVOLIN::AggiungiContropartitaDaCorpo(std::shared_ptr<Recordset> RecordsetCorpo) {
   WithLabel("AggiungiContropartitaDaCorpo:", [&] {
     if (!RecordsetCorpo) Raise(err::kObjectNotSet, kSource, "RecordsetCorpo is not set");
-    Recordset& row = *RecordsetCorpo;
     auto document = RequireCc();
-    LedgerCursors& c = Cursors();
-    c.body.Over(RecordsetCorpo);
-
-    const Decimal row_type = NzDecimal(row.Get(c.row_type.Of(row)));
-    if (IsOneOfCodes(row_type, {2, 3, 5, 6, 8, 10, 11, 13})) return;
-    if (IsOneOfCodes(row_type, {4, 12, 15, 16, 17})) {
-      document->State().counterpart_row_setting = Variant(int16_t{0});
-    }
-
-    const std::string account = NzStr(row.Get(c.row_account.Of(row)));
-    const std::string asset = NzStr(row.Get(c.row_asset.Of(row)));
-    const std::string group = NzStr(row.Get(c.row_group.Of(row)));
-
-    // Look the line up on a cursor of its own, so the document's stays put.
-    Recordset& line =
-        c.lines.Unfiltered(Require(*document, DocumentTable::kCounterparts, "CG42_RIGHECONT"));
-    c.key.clear();
-    AppendKey(c.key, account);
-    AppendKey(c.key, asset);
-    AppendKey(c.key, group);
-    bool found = false;
-    if (std::optional<Bookmark> known = c.first_line.Find(line, c.key)) {
-      line.SetBookmark(*known);
-      found = true;
-    } else if (line.RecordCount() > 0) {
-      line.SetFilter("CG42_CONTOPAR_CG24 = '" + SqlQuoted(account) + "' AND ASSETCODE = '" +
-                     SqlQuoted(asset) + "' AND TAXGROUPCODE = '" + SqlQuoted(group) + "'");
-      Bookmark match;
-      if (!line.Eof()) {
-        match = line.GetBookmark();
-        found = true;
-      }
-      line.ClearFilter();
-      if (found) {
-        line.SetBookmark(match);
-        c.first_line.Keep(c.key, match);
-      }
-    }
-
-    if (!found) {
-      Connection& connection = *RequireConnection();
-      const auto company = document->Company();
-      const std::string account_sql = statements::AccountDescription(
-          NzDec(Variant(company->company_number)).CStr(), company->accounts_group, account);
-      const std::string account_description = FirstText(connection, account_sql, "CG24_DESCR");
-
-      std::string asset_description;
-      if (!asset.empty()) {
-        const std::string database = GetVexNavDb();
-        if (!database.empty()) {
-          const std::string asset_sql =
-              statements::AssetDescription(database, document->CompanyNumber(), asset);
-          asset_description = FirstText(connection, asset_sql, "VS02_DESCRIPTION");
-        }
-      }
-
-      line.AddNew();
-      line.Set("CG42_NUMRIGACONT", Variant(int32_t{line.AbsolutePosition()}));
-      line.Set("CG42_CONTOPAR_CG24", Variant(account));
-      line.Set("CG24_DESCR", Variant(account_description));
-      if (Variant side =
-              CounterpartSide(*Require(*document, DocumentTable::kHeader, "DO11_DOCTESTATA"));
-          !side.IsEmpty()) {
-        line.Set("CG42_INDDAAV", side);
-      }
-      line.Set("CG42_IMPTOTALE", Variant(int16_t{0}));
-      line.Set("CG42_IMPTOTALEVAL", Variant(int16_t{0}));
-      line.Set("CG43_IMPOSTA", Variant(int16_t{0}));
-      line.Set("ASSETCODE", Variant(asset));
-      line.Set("ASSETDESCR", Variant(asset_description));
-      line.Set("TAXGROUPCODE", Variant(group));
-    }
-
-    auto links = Require(*document, DocumentTable::kCounterpartLinks, "CG42_COLLEGAMENTI");
-    c.links.Over(links);
-    links->AddNew();
-    links->Set(c.link_progressive.Of(*links), row.Get(c.row_progressive.Of(row)));
-    links->Set(c.link_number.Of(*links), line.Get(c.line_number.Of(line)));
-    links->Update();
-
-    const FieldRef total = c.line_total.Of(line), total_val = c.line_total_val.Of(line);
-    line.Set(total, line.Get(total) + NzDec(row.Get(c.row_net.Of(row))));
-    line.Set(total_val, line.Get(total_val) + NzDec(row.Get(c.row_net_val.Of(row))));
-    line.Update();
-    c.first_line.Settle(line);
-
-    const auto header = Require(*document, DocumentTable::kHeader, "DO11_DOCTESTATA");
-    const bool liable = NzDecimal(header->Get("DO11_FLGTAXLIABLE")) == Decimal(1);
-    const bool has_area_lines = liable && ReloadTaxAreaLines();
-    Variant amount;  // added to the base of each jurisdiction
-    if (has_area_lines) {
-      amount = document->NoConversion() ? NzDec(row.Get(c.row_net.Of(row)))
-                                        : NzDec(row.Get(c.row_net_val.Of(row)));
-      Recordset& area = c.area.Unfiltered(RstTaxAreaLines());
-      for (area.MoveFirst(); !area.Eof(); area.MoveNext()) {
-        AggiungiImponibileTassa(NzStr(area.Get(c.area_jurisdiction.Of(area))), group, account,
-                                asset, amount, NzDec(area.Get(c.area_order.Of(area))).CInt(),
-                                NzDec(area.Get(c.area_rounding.Of(area))));
-      }
-    }
-    if (trace_)
-      trace_->RowPosted(TracedRowPosting(row, line, *header, liable, has_area_lines, amount));
+    CounterpartPosting(*this, Cursors(), *document, RecordsetCorpo).Run();
   });
 }
 
@@ -294,59 +464,8 @@ void CLSMG_TARVOLIN::AggiungiImponibileTassa(const std::string& jurisdiction,
                                              int16_t order, const Variant& rounding) {
   auto document = RequireCc();
   auto summary = Require(*document, DocumentTable::kTaxSummary, "USA74");
-  LedgerCursors& c = Cursors();
-  // Cursors of their own: the document's recordset keeps its own view, and
-  // the line number below counts every line, not the filtered ones.
-  Recordset& filtered = c.summary.Over(summary);
-  Recordset& line = c.summary_at.Unfiltered(summary);
-  c.key.clear();
-  AppendKey(c.key, jurisdiction);
-  AppendKey(c.key, group);
-  if (std::optional<Bookmark> known = c.first_summary.Find(filtered, c.key)) {
-    line.SetBookmark(*known);
-  } else {
-    filtered.SetFilter("USA74_CONTO = '' AND USA74_ASSETCODE = '' AND USA74_TAXJURISDICTION = '" +
-                       SqlQuoted(jurisdiction) + "' AND USA74_TAXGROUP = '" + SqlQuoted(group) +
-                       "'");
-    if (filtered.Eof()) {
-      filtered.AddNew();
-      filtered.Set(usa74::kNumRiga, Variant(int32_t{c.summary_all.Over(summary).RecordCount()}));
-      filtered.Set(usa74::kConto, Variant(""));
-      filtered.Set(usa74::kDescrConto, Variant(""));
-      filtered.Set(usa74::kTaxJurisdiction, Variant(jurisdiction));
-      filtered.Set(usa74::kDescrTaxJurisdiction, Variant(GetTaxJurisdictionDescr(jurisdiction)));
-      filtered.Set(usa74::kTaxGroup, Variant(group));
-      filtered.Set(usa74::kDescrTaxGroup, Variant(GetTaxGroupDescr(group)));
-      filtered.Set(usa74::kCalcOrder, Variant(order));
-      filtered.Set(usa74::kRoundingMethod, rounding);
-      filtered.Set(usa74::kAssetCode, Variant(""));
-      for (std::string_view field :
-           {usa74::kImponibile, usa74::kImponibileVal, usa74::kImporto, usa74::kImportoVal,
-            usa74::kTaxPerc, usa74::kTaxAmPerc, usa74::kMaxAmount, usa74::kActualTaxPerc,
-            usa74::kFlgCalcTaxOnTax, usa74::kFlgCalcTaxAboveMax, usa74::kFlgPercRic,
-            usa74::kFlgTaxOnTax}) {
-        filtered.Set(field, Variant(int16_t{0}));
-      }
-      filtered.Update();
-    } else {
-      c.first_summary.Keep(c.key, filtered.GetBookmark());
-    }
-    line.SetBookmark(filtered.GetBookmark());
-  }
-  const FieldRef base = c.base.Of(line);
-  if (document->NoConversion()) {
-    line.Set(base, NzDec(line.Get(base)) + amount);
-  } else {
-    // The company-currency base is converted from the whole document-currency
-    // base each time, so row roundings never add up.
-    const FieldRef base_val = c.base_val.Of(line);
-    line.Set(base_val, NzDec(line.Get(base_val)) + amount);
-    const Variant rate =
-        Require(*document, DocumentTable::kHeader, "DO11_DOCTESTATA")->Get("DO11_CAMBIO");
-    line.Set(base, Self().InValutaAzienda(line.Get(base_val), rate));
-  }
-  line.Update();
-  c.first_summary.Settle(line);
+  TaxBasePosting(*this, Cursors(), *document, summary, document->NoConversion())
+      .Add(jurisdiction, group, amount, order, rounding);
 }
 
 }  // namespace tarvolin

@@ -114,6 +114,8 @@ class BodyRowPass {
         excluded_(Bookmark::FromVariant(cc.State().excluded_row_bookmark)),
         totals_in_use_(cc.InUse(DocumentTable::kTotals)),
         company_currency_(cc.Services().CompanyCurrencyCode()),
+        company_currency_code_(company_currency_),
+        document_currency_code_(args.CodiceValuta),
         roll_up_(args.TotaliProvvigioni && cc.InUse(DocumentTable::kAgents) &&
                  cc.InUse(DocumentTable::kCommissionRows)),
         trace_(trace) {
@@ -350,10 +352,9 @@ class BodyRowPass {
   }
 
   void AddCost() {
-    Add(acc::kCost,
-        self_.Arrotondamento(Dec(f_.costo), kFieldKindAmount, Variant(company_currency_)));
+    Add(acc::kCost, self_.Arrotondamento(Dec(f_.costo), kFieldKindAmount, company_currency_code_));
     Add(acc::Val(acc::kCost),
-        self_.Arrotondamento(Dec(f_.costo_val), kFieldKindAmount, Variant(args_.CodiceValuta)));
+        self_.Arrotondamento(Dec(f_.costo_val), kFieldKindAmount, document_currency_code_));
   }
 
   void RollUpCommissions() {
@@ -453,6 +454,8 @@ class BodyRowPass {
   const std::optional<Bookmark> excluded_;
   const bool totals_in_use_;
   const std::string company_currency_;
+  // The currency codes as the rounding asks for them, made once per pass.
+  const Variant company_currency_code_, document_currency_code_;
   const bool roll_up_;
   bool free_goods_cost_ = false;
   std::optional<CommissionFields> commission_;
