@@ -382,6 +382,14 @@ void CheckDigits(int digits, const char* what) {
 Decimal AddSigned(const Decimal& a, const Decimal& b, bool subtract) {
   const bool na = a.is_negative();
   const bool nb = b.is_negative() != subtract;
+  if (a.hi() == 0 && b.hi() == 0 && a.scale() == b.scale()) {
+    // Amounts at one scale, the usual case: 64 bits hold both and, unless
+    // the sum carries out, the result.
+    const uint64_t ma = (uint64_t{a.mid()} << 32) | a.lo();
+    const uint64_t mb = (uint64_t{b.mid()} << 32) | b.lo();
+    if (na != nb) return ma >= mb ? Make(ma - mb, a.scale(), na) : Make(mb - ma, a.scale(), nb);
+    if (ma + mb >= ma) return Make(ma + mb, a.scale(), na);
+  }
   const int diff = a.scale() - b.scale();
   int scale = std::max(a.scale(), b.scale());
   const u128 ma = Mant(a);

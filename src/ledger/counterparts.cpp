@@ -2,6 +2,7 @@
 // its account, asset and tax group, is linked to that line, and (for a
 // tax-liable document) adds its net amount to the tax-summary lines of every
 // jurisdiction of the document's tax area.
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -67,38 +68,54 @@ class FieldHandle {
   std::optional<FieldRef> ref_;
 };
 
-// The first line found for each key (the exact texts a filter was built
-// from), trusted while nobody but this procedure changed the lines: then the
-// filter would find that line again. When the lines were empty and every line
-// since was added here, a key not kept has no line at all.
-class FirstLines {
+// What these procedures remember of a recordset's lines, trusted while
+// nobody else changed them. When the lines were empty and every line since
+// was added (and remembered) here, what is not remembered does not exist.
+class LinesMemo {
  public:
-  // `all` shows every line, unfiltered. `absent` tells that the key has no line.
-  std::optional<Bookmark> Find(const Recordset& all, const std::string& key, bool& absent) {
+  virtual ~LinesMemo() = default;
+  // Forgets all when the lines changed behind these procedures' back; true
+  // when every line there is was remembered. `all` shows every line.
+  bool Check(const Recordset& all) {
     if (all.RowsVersion() != version_) {
-      first_.clear();
+      Clear();
       complete_ = all.RecordCount() == 0;
       version_ = all.RowsVersion();
     }
-    auto it = first_.find(key);
-    absent = it == first_.end() && complete_;
-    if (it == first_.end()) return std::nullopt;
-    return it->second;
+    return complete_;
   }
-  void Keep(const std::string& key, Bookmark line) { first_.insert_or_assign(key, line); }
-  // After this procedure's own writes, none of which moves a line's key and
-  // each of whose added lines was kept.
+  // After these procedures' own writes, none of which moves a line's key and
+  // each of whose added lines was remembered.
   void Settle(const Recordset& lines) { version_ = lines.RowsVersion(); }
-  void Forget() noexcept {
-    first_.clear();
+  void Forget() {
+    Clear();
     version_ = UINT64_MAX;
     complete_ = false;
   }
 
+ protected:
+  virtual void Clear() = 0;
+
  private:
   uint64_t version_ = UINT64_MAX;
   bool complete_ = false;
-  std::unordered_map<std::string, Bookmark> first_;
+};
+
+// The first line found for each key (the exact texts a filter was built
+// from): the filter would find that line again.
+template <class Value>
+class FirstLines : public LinesMemo {
+ public:
+  Value* Find(const Recordset& all, const std::string& key, bool& complete) {
+    complete = Check(all);
+    auto it = first_.find(key);
+    return it == first_.end() ? nullptr : &it->second;
+  }
+  Value& Keep(const std::string& key) { return first_[key]; }
+
+ private:
+  void Clear() override { first_.clear(); }
+  std::unordered_map<std::string, Value> first_;
 };
 
 // A clone of one of the document's recordsets, made once and reused while the
@@ -106,7 +123,7 @@ class FirstLines {
 // for every body row and must not clone, or resolve names, each time.
 class WorkCursor {
  public:
-  explicit WorkCursor(FirstLines* first, std::initializer_list<FieldHandle*> handles = {})
+  explicit WorkCursor(LinesMemo* first, std::initializer_list<FieldHandle*> handles = {})
       : handles_(handles), first_(first) {}
 
   // The cursor over `source`'s rows, with whatever filter its last use left.
@@ -130,7 +147,7 @@ class WorkCursor {
  private:
   std::shared_ptr<Recordset> cursor_;
   std::vector<FieldHandle*> handles_;
-  FirstLines* first_;
+  LinesMemo* first_;
 };
 
 // Appends one of the texts a filter is built from, after its length, so that
@@ -159,7 +176,7 @@ struct LedgerCursors {
 
   FieldHandle line_number{"CG42_NUMRIGACONT"}, line_total{"CG42_IMPTOTALE"},
       line_total_val{"CG42_IMPTOTALEVAL"};
-  FirstLines first_line;
+  FirstLines<Bookmark> first_line;
   WorkCursor lines{&first_line, {&line_number, &line_total, &line_total_val}};
 
   FieldHandle area_jurisdiction{"NV03_TAXJURCODE_NV02"}, area_order{"NV03_CALCULATIONORD"},
@@ -167,8 +184,9 @@ struct LedgerCursors {
   WorkCursor area{nullptr, {&area_jurisdiction, &area_order, &area_rounding}};
 
   // The summary lines through a filter, and through a bookmark when the line
-  // is known; the bases are written through the latter.
-  FirstLines first_summary;
+  // is known; the bases are written through the latter. Remembered: the
+  // line of each of the area's jurisdictions, by tax group.
+  FirstLines<std::vector<std::optional<Bookmark>>> first_summary;
   WorkCursor summary{&first_summary};
   FieldHandle base{usa74::kImponibile}, base_val{usa74::kImponibileVal};
   WorkCursor summary_at{nullptr, {&base, &base_val}};
@@ -176,9 +194,12 @@ struct LedgerCursors {
 
   // The tax area's lines as the postings need them, read once per set of lines.
   struct AreaLine {
+    AreaLine(std::string jurisdiction, int16_t order, Variant rounding)
+        : jurisdiction(std::move(jurisdiction)), order(order), rounding(std::move(rounding)) {}
     std::string jurisdiction;
     int16_t order = 0;
     Variant rounding;
+    size_t slot = 0;  // the first of the area's lines with this jurisdiction
   };
   std::shared_ptr<Recordset> area_of;  // held, so that its address is never another's
   uint64_t area_version = UINT64_MAX;
@@ -192,8 +213,8 @@ LedgerCursors& CLSMG_TARVOLIN::Cursors() {
   return *ledger_cursors_;
 }
 
-// Adds an amount to the tax-summary line of a jurisdiction and tax group,
-// adding the line when the document has none. The cursors are the caller's,
+// Adds an amount to the tax-summary lines of jurisdictions and a tax group,
+// adding a line where the document has none. The cursors are the caller's,
 // already over the document's summary lines.
 class TaxBasePosting {
  public:
@@ -207,33 +228,49 @@ class TaxBasePosting {
         line_(c.summary_at.Unfiltered(summary_)),
         no_conversion_(no_conversion) {}
 
-  void Add(const std::string& jurisdiction, const std::string& group, const Variant& amount,
-           int16_t order, const Variant& rounding) {
-    FindOrAddLine(jurisdiction, group, order, rounding);
-    AddToBase(amount);
-    line_.Update();
+  // To the line of every jurisdiction of the area; the lines found are
+  // remembered by group.
+  void AddForArea(const std::vector<LedgerCursors::AreaLine>& area, const std::string& group,
+                  const Variant& amount) {
+    bool complete = false;
+    auto* known = c_.first_summary.Find(line_, group, complete);
+    if (known == nullptr) known = &c_.first_summary.Keep(group);
+    known->resize(area.size());
+    for (const LedgerCursors::AreaLine& jurisdiction : area) {
+      std::optional<Bookmark>& line = (*known)[jurisdiction.slot];
+      if (line) {
+        line_.SetBookmark(*line);
+      } else {
+        FindOrAddLine(jurisdiction.jurisdiction, group, jurisdiction.order, jurisdiction.rounding,
+                      complete);
+        line = line_.GetBookmark();
+      }
+      AddToBase(amount);
+      line_.Update();
+    }
     c_.first_summary.Settle(line_);
   }
 
+  // To the line of one jurisdiction, found by the filter. What is remembered
+  // is not trusted after it: the line may be one it does not know.
+  void Add(const std::string& jurisdiction, const std::string& group, const Variant& amount,
+           int16_t order, const Variant& rounding) {
+    FindOrAddLine(jurisdiction, group, order, rounding, false);
+    AddToBase(amount);
+    line_.Update();
+  }
+
  private:
-  // Leaves the line cursor on the line of the jurisdiction and group.
+  // Leaves the line cursor on the first line of the jurisdiction and group;
+  // `absent` when it is known there is none.
   void FindOrAddLine(const std::string& jurisdiction, const std::string& group, int16_t order,
-                     const Variant& rounding) {
-    c_.key.clear();
-    AppendKey(c_.key, jurisdiction);
-    AppendKey(c_.key, group);
-    bool absent = false;
-    if (std::optional<Bookmark> known = c_.first_summary.Find(line_, c_.key, absent)) {
-      line_.SetBookmark(*known);
-      return;
-    }
+                     const Variant& rounding, bool absent) {
     if (!absent) {
       filtered_.SetFilter(
           "USA74_CONTO = '' AND USA74_ASSETCODE = '' AND USA74_TAXJURISDICTION = '" +
           SqlQuoted(jurisdiction) + "' AND USA74_TAXGROUP = '" + SqlQuoted(group) + "'");
     }
     if (absent || filtered_.Eof()) AddLine(jurisdiction, group, order, rounding);
-    c_.first_summary.Keep(c_.key, filtered_.GetBookmark());
     line_.SetBookmark(filtered_.GetBookmark());
   }
 
@@ -303,7 +340,7 @@ class CounterpartPosting {
         c_.lines.Unfiltered(Require(document_, DocumentTable::kCounterparts, "CG42_RIGHECONT"));
     if (!FindLine(line)) {
       AddLine(line);
-      c_.first_line.Keep(c_.key, line.GetBookmark());
+      c_.first_line.Keep(c_.key) = line.GetBookmark();
     }
     Link(line);
     AddToLine(line);
@@ -335,12 +372,12 @@ class CounterpartPosting {
     AppendKey(c_.key, account_);
     AppendKey(c_.key, asset_);
     AppendKey(c_.key, group_);
-    bool absent = false;
-    if (std::optional<Bookmark> known = c_.first_line.Find(line, c_.key, absent)) {
+    bool complete = false;
+    if (const Bookmark* known = c_.first_line.Find(line, c_.key, complete)) {
       line.SetBookmark(*known);
       return true;
     }
-    if (absent) return false;
+    if (complete) return false;
     line.SetFilter("CG42_CONTOPAR_CG24 = '" + SqlQuoted(account_) + "' AND ASSETCODE = '" +
                    SqlQuoted(asset_) + "' AND TAXGROUPCODE = '" + SqlQuoted(group_) + "'");
     std::optional<Bookmark> match;
@@ -348,7 +385,7 @@ class CounterpartPosting {
     line.ClearFilter();
     if (!match) return false;
     line.SetBookmark(*match);
-    c_.first_line.Keep(c_.key, *match);
+    c_.first_line.Keep(c_.key) = *match;
     return true;
   }
 
@@ -412,9 +449,7 @@ class CounterpartPosting {
                              : NzDec(row_.Get(c_.row_net_val.Of(row_)));
       TaxBasePosting bases(engine_, c_, document_,
                            Require(document_, DocumentTable::kTaxSummary, "USA74"), no_conversion);
-      for (const LedgerCursors::AreaLine& area : AreaLines()) {
-        bases.Add(area.jurisdiction, group_, amount, area.order, area.rounding);
-      }
+      bases.AddForArea(AreaLines(), group_, amount);
     }
     if (CalculationTrace* trace = engine_.trace()) {
       trace->RowPosted(TracedRowPosting(row_, line, *header, liable, has_area_lines, amount));
@@ -428,11 +463,18 @@ class CounterpartPosting {
     if (c_.area_of == lines && c_.area_version == lines->RowsVersion()) return c_.area_lines;
     c_.area_lines.clear();
     c_.area_of.reset();
+    c_.first_summary.Forget();  // it remembers lines by the place of their jurisdiction
     Recordset& area = c_.area.Unfiltered(lines);
     for (area.MoveFirst(); !area.Eof(); area.MoveNext()) {
-      c_.area_lines.push_back({NzStr(area.Get(c_.area_jurisdiction.Of(area))),
-                               NzDec(area.Get(c_.area_order.Of(area))).CInt(),
-                               NzDec(area.Get(c_.area_rounding.Of(area)))});
+      LedgerCursors::AreaLine& added =
+          c_.area_lines.emplace_back(NzStr(area.Get(c_.area_jurisdiction.Of(area))),
+                                     NzDec(area.Get(c_.area_order.Of(area))).CInt(),
+                                     NzDec(area.Get(c_.area_rounding.Of(area))));
+      const auto first = std::find_if(c_.area_lines.begin(), c_.area_lines.end(),
+                                      [&](const LedgerCursors::AreaLine& line) {
+                                        return line.jurisdiction == added.jurisdiction;
+                                      });
+      added.slot = static_cast<size_t>(first - c_.area_lines.begin());
     }
     c_.area_of = lines;
     c_.area_version = lines->RowsVersion();

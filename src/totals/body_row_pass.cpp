@@ -316,39 +316,44 @@ class BodyRowPass {
   void AddToTotals() {
     const Decimal type = NzDecimal(Field(f_.tipo_riga));
     const int totalizer = Totalizer(Field(f_.totaliz));
+    // Read once: nothing below writes the row.
+    const Variant amount = Dec(f_.importo), amount_val = Dec(f_.importo_val);
     if (IsSundryExpenseRow(type) && totalizer != 0) {
       const size_t expenses = acc::kSundryExpenses1 + 2 * static_cast<size_t>(totalizer - 1);
-      Add(expenses, Dec(f_.importo));
-      Add(expenses + 1, Dec(f_.importo_val));
+      Add(expenses, amount);
+      Add(expenses + 1, amount_val);
     }
-    if (IsGoodsRow(type)) {
-      Add(acc::kQuantity1, Dec(f_.qta1));
-      Add(acc::kQuantity2, Dec(f_.qta2));
-      Add(acc::kPackages, Dec(f_.colli));
-      const double quantity = Dec(f_.qta1).CDbl();
-      Add(acc::kGrossWeight, Variant(self_.RoundN(Dec(f_.peso_l).CDbl() * quantity, 5)));
-      Add(acc::kNetWeight, Variant(self_.RoundN(Dec(f_.peso_n).CDbl() * quantity, 5)));
-      Add(acc::kVolume, Variant(self_.RoundN(Dec(f_.volume).CDbl() * quantity, 5)));
-      if (NzDecimal(Field(f_.tipo_omag)) != Decimal(0)) {
-        // Free goods enter the cost only where the document type says so.
-        if (free_goods_cost_) AddCost();
-      } else {
-        if (totalizer != 0) {
-          const size_t goods = acc::kGoods1 + 2 * static_cast<size_t>(totalizer - 1);
-          Add(goods, Dec(f_.importo));
-          Add(goods + 1, Dec(f_.importo_val));
-        }
-        Add(acc::kGrossGoods, Dec(f_.importo));
-        Add(acc::Val(acc::kGrossGoods), Dec(f_.importo_val));
-        Add(acc::kNetGoods, Dec(f_.netto));
-        Add(acc::Val(acc::kNetGoods), Dec(f_.netto_val));
-        AddCost();
-      }
-    }
+    if (IsGoodsRow(type)) AddGoods(totalizer, amount, amount_val);
     if (IsDocumentAmountRow(type)) {
-      Add(acc::kTaxable, Dec(f_.importo));
-      Add(acc::Val(acc::kTaxable), Dec(f_.importo_val));
+      Add(acc::kTaxable, amount);
+      Add(acc::Val(acc::kTaxable), amount_val);
     }
+  }
+
+  void AddGoods(int totalizer, const Variant& amount, const Variant& amount_val) {
+    const Variant quantity = Dec(f_.qta1);
+    Add(acc::kQuantity1, quantity);
+    Add(acc::kQuantity2, Dec(f_.qta2));
+    Add(acc::kPackages, Dec(f_.colli));
+    const double quantity_value = quantity.CDbl();
+    Add(acc::kGrossWeight, Variant(self_.RoundN(Dec(f_.peso_l).CDbl() * quantity_value, 5)));
+    Add(acc::kNetWeight, Variant(self_.RoundN(Dec(f_.peso_n).CDbl() * quantity_value, 5)));
+    Add(acc::kVolume, Variant(self_.RoundN(Dec(f_.volume).CDbl() * quantity_value, 5)));
+    if (NzDecimal(Field(f_.tipo_omag)) != Decimal(0)) {
+      // Free goods enter the cost only where the document type says so.
+      if (free_goods_cost_) AddCost();
+      return;
+    }
+    if (totalizer != 0) {
+      const size_t goods = acc::kGoods1 + 2 * static_cast<size_t>(totalizer - 1);
+      Add(goods, amount);
+      Add(goods + 1, amount_val);
+    }
+    Add(acc::kGrossGoods, amount);
+    Add(acc::Val(acc::kGrossGoods), amount_val);
+    Add(acc::kNetGoods, Dec(f_.netto));
+    Add(acc::Val(acc::kNetGoods), Dec(f_.netto_val));
+    AddCost();
   }
 
   void AddCost() {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -165,6 +166,33 @@ TEST_F(LedgerCounterparts, LinesChangedBetweenRowsAreLookedUpAgain) {
                                              "Decimal 3, String \"TX-CO-PEC \", Decimal 157.00",
                                              "Decimal 4, String \"TX-ST     \", Decimal 157.00",
                                              "Decimal 4, String \"TX-DI-MTA \", Decimal 7.00"}));
+}
+
+// A posting adds to the summary line the document has for its jurisdiction and
+// group, whoever made it: a line added by a direct call, or for another area.
+TEST_F(LedgerCounterparts, TaxBasesJoinTheLinesTheDocumentHas) {
+  header_->Set("DO11_FLGTAXLIABLE", Variant(int16_t{1}));
+  Add(1, 1, "4010", "", "GENERAL", "100.00");
+  engine_->AggiungiImponibileTassa("TX-ST     ", "CLOTHING", "", "", Dec("5.00"), 40,
+                                   Variant(int16_t{0}));
+  Add(2, 1, "4010", "", "CLOTHING", "50.00");
+  header_->Set("DO11_TAXAREA_NV01", Variant("TX-PEC"));  // shares the state and county
+  Add(3, 1, "4010", "", "GENERAL", "7.00");
+
+  std::map<std::string, std::string> bases;
+  for (auto tax = TaxSummary(); !tax->Eof(); tax->MoveNext()) {
+    bases[tax->Get("USA74_TAXJURISDICTION").CStr() + tax->Get("USA74_TAXGROUP").CStr()] +=
+        tax->Get("USA74_IMPONIBILE").CStr() + ";";
+  }
+  EXPECT_EQ(bases, (std::map<std::string, std::string>{{"TX-ST     GENERAL   ", "107;"},
+                                                       {"TX-CO-PEC GENERAL   ", "107;"},
+                                                       {"TX-CI-MSP GENERAL   ", "100;"},
+                                                       {"TX-DI-MTA GENERAL   ", "100;"},
+                                                       {"TX-DI-PEH GENERAL   ", "7;"},
+                                                       {"TX-ST     CLOTHING  ", "55;"},
+                                                       {"TX-CO-PEC CLOTHING  ", "50;"},
+                                                       {"TX-CI-MSP CLOTHING  ", "50;"},
+                                                       {"TX-DI-MTA CLOTHING  ", "50;"}}));
 }
 
 }  // namespace
