@@ -450,6 +450,16 @@ Variant operator+(const Variant& a, const Variant& b) {
   return Arithmetic(ToNum(a), ToNum(b), Op::kAdd);
 }
 
+Variant& Variant::operator+=(const Variant& b) {
+  auto* da = std::get_if<Decimal>(&value_);
+  const auto* db = std::get_if<Decimal>(&b.value_);
+  if (da != nullptr && db != nullptr) {
+    *da = *da + *db;
+    return *this;
+  }
+  return *this = *this + b;
+}
+
 Variant operator-(const Variant& a, const Variant& b) {
   const auto* da = std::get_if<Decimal>(&a.value_);
   const auto* db = std::get_if<Decimal>(&b.value_);

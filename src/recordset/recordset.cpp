@@ -88,6 +88,7 @@ void Recordset::AppendField(FieldInfo info) {
     Raise(err::kObjectOpen, kSource,
           "fields are appended only while the recordset is closed (field " + info.name + ")");
   }
+  ReleaseStaleRows();
   store_->AppendField(std::move(info));
 }
 
@@ -121,16 +122,23 @@ void Recordset::Open() {
   if (FieldCount() == 0) {
     Raise(err::kConnectionUnusable, kSource, "a recordset without a source needs fields");
   }
+  ReleaseStaleRows();
   open_ = true;
   *view_ = rd::View();
   at_ = At::kBof;
 }
 
+void Recordset::ReleaseStaleRows() {
+  if (!stale_rows_) return;
+  store_ = std::make_shared<rd::RowStore>(store_->schema());
+  stale_rows_ = false;
+}
+
 void Recordset::Close() {
   CheckOpen();
-  // Clones keep the rows; this cursor keeps only the field list.
-  auto fresh = std::make_shared<rd::RowStore>(store_->schema());
-  store_ = std::move(fresh);
+  // Clones keep the rows; this cursor keeps only the field list, and makes
+  // its empty rows only if it is opened again: most are closed to be dropped.
+  stale_rows_ = true;
   *view_ = rd::View();
   filter_.reset();
   sort_.reset();

@@ -142,7 +142,7 @@ class BodyRowPass {
   const Variant& Field(FieldRef field) const { return body_.Get(field); }
   Variant Dec(FieldRef field) const { return NzDec(body_.Get(field)); }
   void Modified() { self_.AddRigaModificata(args_.RstCorpo); }
-  void Add(size_t slot, const Variant& value) { acc_[slot] = acc_[slot] + value; }
+  void Add(size_t slot, const Variant& value) { acc_[slot] += value; }
 
   void Row() {
     if (excluded_ && body_.GetBookmark() == *excluded_) return;

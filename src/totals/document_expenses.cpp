@@ -203,7 +203,7 @@ class ExpenseCalculation {
     }
   }
 
-  void Add(size_t index, const Variant& value) { totals_[index] = totals_[index] + value; }
+  void Add(size_t index, const Variant& value) { totals_[index] += value; }
 
   static inline const Variant kZero{int16_t{0}};
 

@@ -140,6 +140,8 @@ class Variant {
   friend Variant operator*(const Variant& a, const Variant& b);
   friend Variant operator/(const Variant& a, const Variant& b);
   Variant operator-() const;
+  // a = a + b, without a temporary when both are Decimals.
+  Variant& operator+=(const Variant& b);
   // VB's &: text concatenation; Null only when both are Null.
   friend Variant Concat(const Variant& a, const Variant& b);
 

@@ -203,6 +203,7 @@ class Recordset : public Object, public std::enable_shared_from_this<Recordset> 
 
   Recordset();
   void CheckOpen() const;
+  void ReleaseStaleRows();
   const recordset_detail::View& SyncedView() const;
   bool LiveAt(size_t position) const;
   size_t LiveCount() const;
@@ -224,6 +225,9 @@ class Recordset : public Object, public std::enable_shared_from_this<Recordset> 
   std::string filter_text_;
   std::string sort_text_;
   bool open_ = false;
+  // Closed, still holding the rows it showed (clones may share them): they
+  // are let go when it is opened again or given fields.
+  bool stale_rows_ = false;
   At at_ = At::kBof;
   size_t pos_ = 0;  // position in the view when at_ == kRow
 };
