@@ -372,7 +372,9 @@ ParseStatus ParseText(std::string_view text, Decimal& out) noexcept {
   if (!run.any_digit) return ParseStatus::kMalformed;
   int64_t exponent = 0;
   if (!ReadExponent(text, i, n, exponent) || i != n) return ParseStatus::kMalformed;
-  return FitDigits(run.w, run.fraction - exponent - run.dropped, run.sticky, negative, out);
+  // A copy: the digit run itself stays in registers while it is read.
+  U192 w = run.w;
+  return FitDigits(w, run.fraction - exponent - run.dropped, run.sticky, negative, out);
 }
 
 enum class RoundMode { kHalfEven, kHalfAway };
@@ -548,6 +550,7 @@ std::optional<Decimal> FifteenDigits(double value) noexcept {
     if (shift < 0 || shift > 22) return std::nullopt;
     const double scaled = magnitude * kPowers[shift];
     if (!(scaled < 9007199254740992.0)) return std::nullopt;  // 2^53: fractions exact below
+    const double error = std::fma(magnitude, kPowers[shift], -scaled);
     double digits = std::floor(scaled);
     if (digits >= 1e15) {
       ++exponent;
@@ -557,7 +560,7 @@ std::optional<Decimal> FifteenDigits(double value) noexcept {
       --exponent;
       continue;
     }
-    if (RoundsUp(scaled, std::fma(magnitude, kPowers[shift], -scaled), digits)) digits += 1;
+    if (RoundsUp(scaled, error, digits)) digits += 1;
     // A carry to 10^15 is the next power of ten, as the text would show it.
     const auto m = static_cast<uint64_t>(digits);
     return Decimal::FromParts(static_cast<uint32_t>(m), static_cast<uint32_t>(m >> 32), 0, shift,
@@ -758,8 +761,11 @@ Decimal operator/(const Decimal& a, const Decimal& b) {
     break;
   }
   if (!RoundLastDigit(d, mb)) RaiseOperation(err::kOverflow, a, "/", b);
-  StripTrailingZeros(d.q, d.s);
-  return Make(d.q, d.s, a.negative_ != b.negative_);
+  // Copies: the division's state stays in registers while it is worked.
+  u128 q = d.q;
+  int s = d.s;
+  StripTrailingZeros(q, s);
+  return Make(q, s, a.negative_ != b.negative_);
 }
 
 bool operator==(const Decimal& a, const Decimal& b) noexcept { return (a <=> b) == 0; }
