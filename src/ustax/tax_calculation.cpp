@@ -153,13 +153,9 @@ class TaxCalculation {
     tax_on_tax_base_ = tax_on_tax_base_ + row_tax_;
   }
 
-  // The rates of the line's jurisdiction and group, written on the line;
-  // false when the setup has none.
+  // The rates of the line's jurisdiction and group (GetTaxDetails sets all
+  // four, found or not), written on the line; false when the setup has none.
   bool ReadRates(const std::string& jurisdiction, const std::string& group) {
-    max_amount_ = kZero;
-    below_max_ = kZero;
-    above_max_ = kZero;
-    tax_on_tax_ = kZero;
     if (!engine_.GetTaxDetails(jurisdiction, group, max_amount_, below_max_, above_max_,
                                tax_on_tax_)) {
       return false;
