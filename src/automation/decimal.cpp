@@ -285,68 +285,70 @@ enum class ParseStatus { kOk, kMalformed, kOverflow };
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Being reworked for speed; to be split.
-// NOLINTNEXTLINE(readability-function-cognitive-complexity)
-ParseStatus ParseText(std::string_view text, Decimal& out) noexcept {
-  size_t i = 0;
-  size_t n = text.size();
-  while (i < n && IsBlank(text[i])) ++i;
-  while (n > i && IsBlank(text[n - 1])) --n;
-
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-
-  // Keeps the first 50 significant digits exactly (more than any result can
-  // use); later digits only count and feed the sticky bit.
-  constexpr int kKeptDigits = 50;
+// The digits of a number's text. The first kKeptDigits significant ones are
+// kept exactly (more than any result can use); later ones only count and feed
+// the sticky bit.
+struct DigitRun {
+  static constexpr int kKeptDigits = 50;
   U192 w;
   int kept = 0;
   int64_t dropped = 0;
-  int64_t fraction = 0;
+  int64_t fraction = 0;  // digits after the point
   bool sticky = false;
   bool any_digit = false;
+};
+
+void AddDigit(DigitRun& run, uint32_t digit) {
+  if (run.kept == 0 && digit == 0) return;
+  if (run.kept < DigitRun::kKeptDigits) {
+    run.w.MulSmall(10);
+    run.w.AddSmall(digit);
+    ++run.kept;
+    return;
+  }
+  ++run.dropped;
+  run.sticky = run.sticky || digit != 0;
+}
+
+// Digits with at most one point, from i to the first other character.
+DigitRun ReadDigits(std::string_view text, size_t& i, size_t n) {
+  DigitRun run;
   bool point = false;
   for (; i < n; ++i) {
     const char c = text[i];
     if (IsDigit(c)) {
-      any_digit = true;
-      if (point) ++fraction;
-      const auto digit = static_cast<uint32_t>(c - '0');
-      if (kept == 0 && digit == 0) continue;
-      if (kept < kKeptDigits) {
-        w.MulSmall(10);
-        w.AddSmall(digit);
-        ++kept;
-      } else {
-        ++dropped;
-        sticky = sticky || digit != 0;
-      }
+      run.any_digit = true;
+      if (point) ++run.fraction;
+      AddDigit(run, static_cast<uint32_t>(c - '0'));
     } else if (c == '.' && !point) {
       point = true;
     } else {
       break;
     }
   }
-  if (!any_digit) return ParseStatus::kMalformed;
+  return run;
+}
 
-  int64_t exponent = 0;
-  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-    ++i;
-    bool exponent_negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) exponent_negative = text[i++] == '-';
-    bool exponent_digit = false;
-    for (; i < n && IsDigit(text[i]); ++i) {
-      exponent_digit = true;
-      // Beyond this every value is an overflow or zero; saturate.
-      if (exponent < 1000000) exponent = exponent * 10 + (text[i] - '0');
-    }
-    if (!exponent_digit) return ParseStatus::kMalformed;
-    if (exponent_negative) exponent = -exponent;
+// The exponent after an e or E at i (0 without one); false for an e without
+// digits.
+bool ReadExponent(std::string_view text, size_t& i, size_t n, int64_t& exponent) {
+  exponent = 0;
+  if (i >= n || (text[i] != 'e' && text[i] != 'E')) return true;
+  ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  bool any_digit = false;
+  for (; i < n && IsDigit(text[i]); ++i) {
+    any_digit = true;
+    // Beyond this every value is an overflow or zero; saturate.
+    if (exponent < 1000000) exponent = exponent * 10 + (text[i] - '0');
   }
-  if (i != n) return ParseStatus::kMalformed;
+  if (negative) exponent = -exponent;
+  return any_digit;
+}
 
-  // value = w * 10^-scale
-  const int64_t scale64 = fraction - exponent - dropped;
+// w * 10^-scale64 as a Decimal, rounded where it has more digits than fit.
+ParseStatus FitDigits(U192& w, int64_t scale64, bool sticky, bool negative, Decimal& out) {
   int scale = 0;
   if (scale64 < 0) {
     if (!w.IsZero()) {
@@ -354,7 +356,7 @@ ParseStatus ParseText(std::string_view text, Decimal& out) noexcept {
       w.MulPow10(static_cast<int>(-scale64));
       if (!w.FitsIn96()) return ParseStatus::kOverflow;
     }
-  } else if (scale64 > 2 * kKeptDigits + kMaxScale) {
+  } else if (scale64 > 2 * DigitRun::kKeptDigits + kMaxScale) {
     // w < 10^50, so the value is far below half of 10^-28.
     w = U192{};
     scale = kMaxScale;
@@ -364,6 +366,24 @@ ParseStatus ParseText(std::string_view text, Decimal& out) noexcept {
   }
   out = Make(w.Low128(), scale, negative);
   return ParseStatus::kOk;
+}
+
+ParseStatus ParseText(std::string_view text, Decimal& out) noexcept {
+  size_t i = 0;
+  size_t n = text.size();
+  while (i < n && IsBlank(text[i])) ++i;
+  while (n > i && IsBlank(text[n - 1])) --n;
+
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+
+  DigitRun run = ReadDigits(text, i, n);
+  if (!run.any_digit) return ParseStatus::kMalformed;
+  int64_t exponent = 0;
+  if (!ReadExponent(text, i, n, exponent) || i != n) return ParseStatus::kMalformed;
+  // A copy: the digit run itself stays in registers while it is read.
+  U192 w = run.w;
+  return FitDigits(w, run.fraction - exponent - run.dropped, run.sticky, negative, out);
 }
 
 enum class RoundMode { kHalfEven, kHalfAway };
@@ -519,8 +539,21 @@ namespace {
 // without the text: the product by an exact power of ten, that product's
 // exact error, and the rounding decided on their exact sum. nullopt where a
 // step would not be exact.
-// Being reworked for speed; to be split.
-// NOLINTNEXTLINE(readability-function-cognitive-complexity)
+// Whether digits (the integer part of scaled) rounds up, half to even, when
+// the exact value is scaled + error: the sum is compared with digits + 1/2
+// without being formed.
+bool RoundsUp(double scaled, double error, double digits) {
+  const double from_half = (scaled - digits) - 0.5;  // exact
+  double sign;
+  if (from_half == 0 || error == 0 || (from_half > 0) == (error > 0)) {
+    sign = from_half != 0 ? from_half : error;
+  } else {
+    const double a = std::fabs(from_half), b = std::fabs(error);
+    sign = a == b ? 0.0 : (a > b ? from_half : error);
+  }
+  return sign > 0 || (sign == 0 && std::fmod(digits, 2.0) != 0);
+}
+
 std::optional<Decimal> FifteenDigits(double value) noexcept {
   static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
@@ -544,16 +577,7 @@ std::optional<Decimal> FifteenDigits(double value) noexcept {
       --exponent;
       continue;
     }
-    // Round half to even on scaled + error - digits against one half.
-    const double from_half = (scaled - digits) - 0.5;  // exact
-    double sign;
-    if (from_half == 0 || error == 0 || (from_half > 0) == (error > 0)) {
-      sign = from_half != 0 ? from_half : error;
-    } else {
-      const double a = std::fabs(from_half), b = std::fabs(error);
-      sign = a == b ? 0.0 : (a > b ? from_half : error);
-    }
-    if (sign > 0 || (sign == 0 && std::fmod(digits, 2.0) != 0)) digits += 1;
+    if (RoundsUp(scaled, error, digits)) digits += 1;
     // A carry to 10^15 is the next power of ten, as the text would show it.
     const auto m = static_cast<uint64_t>(digits);
     return Decimal::FromParts(static_cast<uint32_t>(m), static_cast<uint32_t>(m >> 32), 0, shift,
@@ -695,52 +719,68 @@ Decimal operator*(const Decimal& a, const Decimal& b) {
   return Make(m, scale, negative);
 }
 
-// Being reworked for speed; to be split.
-// NOLINTNEXTLINE(readability-function-cognitive-complexity)
+namespace {
+
+// A quotient being worked out by long division: q at scale s (s may start
+// negative), r the remainder.
+struct LongDivision {
+  u128 q;
+  u128 r;
+  int s;
+};
+
+// Up to nine more digits of the quotient, as many as still fit 96 bits;
+// false when not one does.
+bool NextDigits(LongDivision& d, u128 divisor) {
+  int k = std::min(9, d.s < 0 && d.r == 0 ? -d.s : kMaxScale - d.s);
+  while (k > 0 && d.q > kMaxBeforeShift[k]) --k;
+  if (k == 0) return false;
+  u128 t = d.r * kPow10U32[k];  // below 2^126
+  u128 next = d.q * kPow10U32[k] + t / divisor;
+  if (next > kMax96) {
+    // q * 10^k fits but the new digits push it over; one digit fewer fits.
+    if (--k == 0) return false;
+    t = d.r * kPow10U32[k];
+    next = d.q * kPow10U32[k] + t / divisor;
+  }
+  d.q = next;
+  d.r = t % divisor;
+  d.s += k;
+  return true;
+}
+
+// The last digit rounded half to even on the remainder; false when the
+// rounded quotient does not fit.
+bool RoundLastDigit(LongDivision& d, u128 divisor) {
+  const u128 twice = d.r * 2;
+  if (twice < divisor || (twice == divisor && (d.q & 1) == 0)) return true;
+  if (++d.q <= kMax96) return true;
+  // The exact quotient lies in [2^96 - 1/2, 2^96): one digit shorter it
+  // rounds to ceil(2^96 / 10).
+  if (d.s == 0) return false;
+  d.q = (u128{1} << 96) / 10 + 1;
+  --d.s;
+  return true;
+}
+
+}  // namespace
+
 Decimal operator/(const Decimal& a, const Decimal& b) {
   if (b.is_zero()) RaiseOperation(err::kDivisionByZero, a, "/", b);
   if (a.is_zero()) return Decimal();
   const u128 ma = Mant(a);
   const u128 mb = Mant(b);
-  // Long division: the quotient q at scale s (s may start negative) gains
-  // digits while it fits 96 bits, up to scale 28; r is the remainder.
-  int s = a.scale_ - b.scale_;
-  u128 q = ma / mb;
-  u128 r = ma % mb;
-  while (s < 0 || (s < kMaxScale && r != 0)) {
-    int k = std::min(9, s < 0 && r == 0 ? -s : kMaxScale - s);
-    while (k > 0 && q > kMaxBeforeShift[k]) --k;
-    u128 next = 0;
-    u128 t = 0;
-    if (k > 0) {
-      t = r * kPow10U32[k];  // below 2^126
-      next = q * kPow10U32[k] + t / mb;
-      if (next > kMax96) {
-        // q * 10^k fits but the new digits push it over; one digit fewer fits.
-        --k;
-        t = r * kPow10U32[k];
-        next = q * kPow10U32[k] + t / mb;
-      }
-    }
-    if (k == 0) {
-      if (s < 0) RaiseOperation(err::kOverflow, a, "/", b);
-      break;
-    }
-    q = next;
-    r = t % mb;
-    s += k;
+  // The quotient gains digits while it fits 96 bits, up to scale 28.
+  LongDivision d{ma / mb, ma % mb, a.scale_ - b.scale_};
+  while (d.s < 0 || (d.s < kMaxScale && d.r != 0)) {
+    if (NextDigits(d, mb)) continue;
+    if (d.s < 0) RaiseOperation(err::kOverflow, a, "/", b);
+    break;
   }
-  const u128 twice = r * 2;
-  if (twice > mb || (twice == mb && (q & 1) != 0)) {
-    ++q;
-    if (q > kMax96) {
-      // The exact quotient lies in [2^96 - 1/2, 2^96): one digit shorter it
-      // rounds to ceil(2^96 / 10).
-      if (s == 0) RaiseOperation(err::kOverflow, a, "/", b);
-      q = (u128{1} << 96) / 10 + 1;
-      --s;
-    }
-  }
+  if (!RoundLastDigit(d, mb)) RaiseOperation(err::kOverflow, a, "/", b);
+  // Copies: the division's state stays in registers while it is worked.
+  u128 q = d.q;
+  int s = d.s;
   StripTrailingZeros(q, s);
   return Make(q, s, a.negative_ != b.negative_);
 }

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "db/landed_cost_functions.h"
@@ -63,87 +64,126 @@ std::string_view Text(sqlite3_stmt* stmt, int column) {
              : std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
 }
 
+[[noreturn, gnu::cold, gnu::noinline]] void RaiseBadValue(sqlite3_stmt* stmt, int column,
+                                                          const FieldInfo& field,
+                                                          std::string_view what) {
+  RaiseText(err::kDatabaseError, kSource,
+            "column " + field.name + " holds \"" + std::string(Text(stmt, column)) +
+                "\", which is not " + std::string(what));
+}
+
+Variant TextValue(sqlite3_stmt* stmt, int column) {
+  return Variant(std::string(Text(stmt, column)));
+}
+
+// SQLite keeps every decimal as a binary double: its shortest text that reads
+// back as the same double is the decimal that was written.
+std::optional<Decimal> DecimalOfDouble(double stored, int scale) {
+  char digits[40];
+  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, stored);
+  if (ec != std::errc()) return std::nullopt;
+  Decimal value = Decimal::Parse(std::string_view(digits, static_cast<size_t>(end - digits)));
+  if (value.scale() > scale) value = value.RoundHalfEven(scale);
+  return value;
+}
+
+// The decimal a cell holds, however SQLite stored it; nullopt for text that
+// is no number.
+std::optional<Decimal> StoredDecimal(sqlite3_stmt* stmt, int column, int storage, int scale) {
+  if (storage == SQLITE_INTEGER) return Decimal::FromInt64(sqlite3_column_int64(stmt, column));
+  if (storage == SQLITE_FLOAT) return DecimalOfDouble(sqlite3_column_double(stmt, column), scale);
+  return Decimal::TryParse(Text(stmt, column));
+}
+
+// The server hands decimals back at their column's scale.
+Decimal AtColumnScale(const Decimal& value, int scale) {
+  if (scale <= value.scale()) return value;
+  try {
+    return value.WithScale(scale);
+  } catch (const Error&) {  // too many digits for that scale: kept as stored
+    return value;
+  }
+}
+
+Variant DecimalCell(sqlite3_stmt* stmt, int column, int storage, const FieldInfo& field) {
+  const std::optional<Decimal> value = StoredDecimal(stmt, column, storage, field.numeric_scale);
+  if (!value) RaiseBadValue(stmt, column, field, "a number");
+  return Variant(AtColumnScale(*value, field.numeric_scale));
+}
+
+Variant DateCell(sqlite3_stmt* stmt, int column, int storage, const FieldInfo& field) {
+  if (storage == SQLITE_TEXT) {
+    if (auto date = Date::Parse(Text(stmt, column))) return Variant(*date);
+  }
+  RaiseBadValue(stmt, column, field, "a date");
+}
+
+// A cell of a column whose type says nothing of it: as SQLite stored it.
+Variant StoredValue(sqlite3_stmt* stmt, int column, int storage) {
+  switch (storage) {
+    case SQLITE_INTEGER:
+      return IntegerValue(sqlite3_column_int64(stmt, column));
+    case SQLITE_FLOAT:
+      return Variant(sqlite3_column_double(stmt, column));
+    default:
+      return TextValue(stmt, column);
+  }
+}
+
 // One cell as the value the field's type expects, so a decimal read from
 // text or from a binary double comes out exact.
-// Being reworked (statement cache); to be split.
-// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 Variant CellValue(sqlite3_stmt* stmt, int column, const FieldInfo& field) {
   const int storage = sqlite3_column_type(stmt, column);
   if (storage == SQLITE_NULL) return Variant::Null();
-  const auto bad_value = [&](std::string_view what) -> Variant {
-    RaiseText(err::kDatabaseError, kSource,
-              "column " + field.name + " holds \"" + std::string(Text(stmt, column)) +
-                  "\", which is not " + std::string(what));
-  };
   switch (field.type) {
     case DataType::kDecimal:
     case DataType::kNumeric:
     case DataType::kCurrency:
-    case DataType::kBigInt: {
-      Decimal value;
-      if (storage == SQLITE_INTEGER) {
-        value = Decimal::FromInt64(sqlite3_column_int64(stmt, column));
-      } else if (storage == SQLITE_FLOAT) {
-        // SQLite keeps every decimal as a binary double: its shortest text
-        // that reads back as the same double is the decimal that was written.
-        char digits[40];
-        const auto [end, ec] =
-            std::to_chars(digits, digits + sizeof digits, sqlite3_column_double(stmt, column));
-        if (ec != std::errc()) return bad_value("a number");
-        value = Decimal::Parse(std::string_view(digits, static_cast<size_t>(end - digits)));
-        if (value.scale() > field.numeric_scale) value = value.RoundHalfEven(field.numeric_scale);
-      } else if (auto parsed = Decimal::TryParse(Text(stmt, column))) {
-        value = *parsed;
-      } else {
-        return bad_value("a number");
-      }
-      // The server hands decimals back at their column's scale.
-      if (field.numeric_scale > value.scale()) {
-        try {
-          value = value.WithScale(field.numeric_scale);
-        } catch (const Error&) {  // too many digits for that scale: keep it as stored
-        }
-      }
-      return Variant(value);
-    }
+    case DataType::kBigInt:
+      return DecimalCell(stmt, column, storage, field);
     case DataType::kDate:
-      if (storage == SQLITE_TEXT) {
-        if (auto date = Date::Parse(Text(stmt, column))) return Variant(*date);
-      }
-      return bad_value("a date");
+      return DateCell(stmt, column, storage, field);
     case DataType::kBoolean:
       if (storage == SQLITE_INTEGER) return Variant(sqlite3_column_int64(stmt, column) != 0);
-      return Variant(std::string(Text(stmt, column)));
+      return TextValue(stmt, column);
     case DataType::kDouble:
     case DataType::kSingle:
-      if (storage == SQLITE_TEXT) return Variant(std::string(Text(stmt, column)));
+      if (storage == SQLITE_TEXT) return TextValue(stmt, column);
       return Variant(sqlite3_column_double(stmt, column));
-    case DataType::kSmallInt:
-    case DataType::kTinyInt:
-    case DataType::kInteger:
-      if (storage == SQLITE_INTEGER) return IntegerValue(sqlite3_column_int64(stmt, column));
-      if (storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(stmt, column));
-      return Variant(std::string(Text(stmt, column)));
     case DataType::kChar:
     case DataType::kVarChar:
     case DataType::kLongVarChar:
     case DataType::kVarWChar:
-      return Variant(std::string(Text(stmt, column)));
+      return TextValue(stmt, column);
+    case DataType::kSmallInt:
+    case DataType::kTinyInt:
+    case DataType::kInteger:
     default:
-      switch (storage) {
-        case SQLITE_INTEGER:
-          return IntegerValue(sqlite3_column_int64(stmt, column));
-        case SQLITE_FLOAT:
-          return Variant(sqlite3_column_double(stmt, column));
-        default:
-          return Variant(std::string(Text(stmt, column)));
-      }
+      return StoredValue(stmt, column, storage);
   }
 }
 
 bool IsBlank(std::string_view text) {
   return std::all_of(text.begin(), text.end(),
                      [](unsigned char c) { return std::isspace(c) || c == ';'; });
+}
+
+std::string_view Rest(const char* next, const char* end) {
+  return std::string_view(next, static_cast<size_t>(end - next));
+}
+
+// The fields of a statement's columns, a name met again numbered by its
+// column (NAME#3) so that every field can be found by name.
+std::vector<FieldInfo> ColumnFields(sqlite3_stmt* stmt, int columns) {
+  std::vector<FieldInfo> fields;
+  for (int i = 0; i < columns; ++i) {
+    const char* declared = sqlite3_column_decltype(stmt, i);
+    std::string name = sqlite3_column_name(stmt, i);
+    const auto clash = [&](const FieldInfo& f) { return Upper(f.name) == Upper(name); };
+    if (std::any_of(fields.begin(), fields.end(), clash)) name += "#" + std::to_string(i + 1);
+    fields.push_back(FieldFromDeclaredType(name, declared == nullptr ? "" : declared));
+  }
+  return fields;
 }
 
 bool ChangesSchema(std::string_view sql) {
@@ -213,8 +253,6 @@ void SqliteConnection::RunPlain(const std::string& sql) {
   Check(sqlite3_exec(Handle(), sql.c_str(), nullptr, nullptr, nullptr), {.written = sql});
 }
 
-// Being reworked (statement cache); to be split.
-// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 std::shared_ptr<Recordset> SqliteConnection::Execute(std::string_view command_text,
                                                      int32_t* records_affected,
                                                      int32_t /*options*/) {
@@ -226,58 +264,62 @@ std::shared_ptr<Recordset> SqliteConnection::Execute(std::string_view command_te
   int32_t affected = -1;
   const char* next = sql.c_str();
   const char* end = next + sql.size();
-  const auto rest_is_blank = [&] {
-    return IsBlank(std::string_view(next, static_cast<size_t>(end - next)));
-  };
-  while (next < end && !rest_is_blank()) {
-    const bool whole_text = next == sql.c_str();
-    sqlite3_stmt* stmt = whole_text ? Prepared(sql) : nullptr;
-    bool kept = stmt != nullptr;
-    if (kept) {
-      next = end;
-    } else {
-      Check(sqlite3_prepare_v2(db, next, static_cast<int>(end - next), &stmt, &next), failed);
-      if (stmt == nullptr) break;  // only a comment was left
-      if (whole_text && rest_is_blank()) {
-        KeepPrepared(sql, stmt);
-        kept = true;
-      }
-    }
+  while (next < end && !IsBlank(Rest(next, end))) {
+    bool kept = false;
+    sqlite3_stmt* stmt = PrepareNext(sql, next, end, failed, kept);
+    if (stmt == nullptr) break;  // only a comment was left
     StatementInUse statement(stmt, kept);
     // Columns are read after the first step: a kept statement is prepared
     // again by that step when the schema changed since.
     int rc = Check(sqlite3_step(stmt), failed);
     const int columns = sqlite3_column_count(stmt);
     if (columns == 0 || result) {
+      // Only the first statement that returns rows gives the result.
       while (rc == SQLITE_ROW) rc = Check(sqlite3_step(stmt), failed);
       if (columns == 0) affected = sqlite3_changes(db);
       continue;
     }
-    auto recordset = Recordset::Create();
-    std::vector<FieldInfo> fields;
-    for (int i = 0; i < columns; ++i) {
-      const char* declared = sqlite3_column_decltype(stmt, i);
-      std::string name = sqlite3_column_name(stmt, i);
-      const auto clash = [&](const FieldInfo& f) { return Upper(f.name) == Upper(name); };
-      if (std::any_of(fields.begin(), fields.end(), clash)) name += "#" + std::to_string(i + 1);
-      fields.push_back(FieldFromDeclaredType(name, declared == nullptr ? "" : declared));
-      recordset->AppendField(fields.back());
-    }
-    recordset->Open();
-    for (; rc == SQLITE_ROW; rc = Check(sqlite3_step(stmt), failed)) {
-      recordset->AddNew();
-      for (int i = 0; i < columns; ++i) {
-        recordset->Set(FieldRef(i), CellValue(stmt, i, fields[static_cast<size_t>(i)]));
-      }
-      recordset->Update();
-    }
-    recordset->MoveFirst();
-    result = std::move(recordset);
+    result = ReadRows(stmt, columns, rc, failed);
   }
   if (ChangesSchema(sql)) LoadDateColumns();
   if (records_affected != nullptr) *records_affected = affected;
   if (!result) result = Recordset::Create();  // closed: the statement returned no rows
   return result;
+}
+
+sqlite3_stmt* SqliteConnection::PrepareNext(const std::string& sql, const char*& next,
+                                            const char* end,
+                                            const db_detail::FailedStatement& failed, bool& kept) {
+  const bool whole_text = next == sql.c_str();
+  if (whole_text) {
+    if (sqlite3_stmt* stmt = Prepared(sql)) {
+      kept = true;
+      next = end;
+      return stmt;
+    }
+  }
+  sqlite3_stmt* stmt = nullptr;
+  Check(sqlite3_prepare_v2(db_, next, static_cast<int>(end - next), &stmt, &next), failed);
+  kept = stmt != nullptr && whole_text && IsBlank(Rest(next, end));
+  if (kept) KeepPrepared(sql, stmt);
+  return stmt;
+}
+
+std::shared_ptr<Recordset> SqliteConnection::ReadRows(
+    sqlite3_stmt* stmt, int columns, int rc, const db_detail::FailedStatement& failed) const {
+  auto recordset = Recordset::Create();
+  const std::vector<FieldInfo> fields = ColumnFields(stmt, columns);
+  for (const FieldInfo& field : fields) recordset->AppendField(field);
+  recordset->Open();
+  for (; rc == SQLITE_ROW; rc = Check(sqlite3_step(stmt), failed)) {
+    recordset->AddNew();
+    for (int i = 0; i < columns; ++i) {
+      recordset->Set(FieldRef(i), CellValue(stmt, i, fields[static_cast<size_t>(i)]));
+    }
+    recordset->Update();
+  }
+  recordset->MoveFirst();
+  return recordset;
 }
 
 int SqliteConnection::BeginTrans() {

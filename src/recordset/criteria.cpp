@@ -130,43 +130,55 @@ class Scanner {
     return std::nullopt;
   }
 
-  // Being reworked for speed; to be split.
-  // NOLINTNEXTLINE(readability-function-cognitive-complexity)
   Literal Value() {
-    Literal literal;
     const char c = Peek();
-    if (c == '\'') {
-      literal.kind = Literal::Kind::kText;
-      for (++pos_;; ++pos_) {
-        if (pos_ >= text_.size()) Fail("unterminated text");
-        if (text_[pos_] == '\'') {
-          if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '\'') {
-            literal.text += '\'';
-            ++pos_;
-            continue;
-          }
-          ++pos_;
-          break;
-        }
-        literal.text += text_[pos_];
-      }
-      return literal;
-    }
-    if (c == '#') {
-      const size_t close = text_.find('#', pos_ + 1);
-      if (close == std::string_view::npos) Fail("unterminated date");
-      std::string_view inner = text_.substr(pos_ + 1, close - pos_ - 1);
-      while (!inner.empty() && IsBlank(inner.front())) inner.remove_prefix(1);
-      while (!inner.empty() && IsBlank(inner.back())) inner.remove_suffix(1);
-      auto date = Date::Parse(inner);
-      if (!date) Fail("invalid date #" + std::string(inner) + "#");
-      literal.kind = Literal::Kind::kDate;
-      literal.date = *date;
-      literal.text = std::string(inner);
-      pos_ = close + 1;
-      return literal;
-    }
+    if (c == '\'') return QuotedText();
+    if (c == '#') return DateBetweenHashes();
     if (IsDigit(c) || c == '.' || c == '+' || c == '-') return Number();
+    return Keyword();
+  }
+
+ private:
+  // 'text', where a doubled quote stands for one.
+  Literal QuotedText() {
+    Literal literal;
+    literal.kind = Literal::Kind::kText;
+    for (++pos_;; ++pos_) {
+      if (pos_ >= text_.size()) Fail("unterminated text");
+      if (text_[pos_] == '\'') {
+        if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '\'') {
+          literal.text += '\'';
+          ++pos_;
+          continue;
+        }
+        ++pos_;
+        break;
+      }
+      literal.text += text_[pos_];
+    }
+    return literal;
+  }
+
+  // #date#, blanks inside the hashes allowed.
+  Literal DateBetweenHashes() {
+    const size_t close = text_.find('#', pos_ + 1);
+    if (close == std::string_view::npos) Fail("unterminated date");
+    std::string_view inner = text_.substr(pos_ + 1, close - pos_ - 1);
+    while (!inner.empty() && IsBlank(inner.front())) inner.remove_prefix(1);
+    while (!inner.empty() && IsBlank(inner.back())) inner.remove_suffix(1);
+    auto date = Date::Parse(inner);
+    if (!date) Fail("invalid date #" + std::string(inner) + "#");
+    Literal literal;
+    literal.kind = Literal::Kind::kDate;
+    literal.date = *date;
+    literal.text = std::string(inner);
+    pos_ = close + 1;
+    return literal;
+  }
+
+  // NULL, TRUE or FALSE.
+  Literal Keyword() {
+    Literal literal;
     if (ConsumeKeyword("NULL")) return literal;
     for (const bool boolean : {true, false}) {
       if (ConsumeKeyword(boolean ? "TRUE" : "FALSE")) {
@@ -179,7 +191,6 @@ class Scanner {
     Fail("value expected");
   }
 
- private:
   Literal Number() {
     const size_t start = pos_;
     size_t digits = 0;

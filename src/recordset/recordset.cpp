@@ -464,61 +464,83 @@ const std::string& Recordset::Sort() const noexcept { return sort_text_; }
 
 // ---- Find and bookmarks ----
 
-// Being reworked for speed; to be split.
-// NOLINTNEXTLINE(readability-function-cognitive-complexity)
-bool Recordset::Find(std::string_view criteria, int skip, SearchDirection direction,
-                     std::optional<Bookmark> start) {
-  CheckOpen();
-  const rd::Predicate predicate = Parsed(*store_, criteria, "Find criteria");
+namespace {
+
+const rd::Clause& OneClause(const rd::Predicate& predicate, std::string_view criteria) {
   const rd::Clause* clause = predicate.SingleClause();
   if (!clause) {
     Raise(err::kBadArgument, kSource,
           "Find takes one clause, not \"" + std::string(criteria) + "\"");
   }
+  return *clause;
+}
+
+// Where a start bookmark is in the view; a row deleted or outside it raises.
+size_t StartPosition(const rd::RowStore& store, const rd::View& view, const Bookmark& start) {
+  auto position =
+      start.row() >= 0 ? view.PositionOf(store, static_cast<rd::RowId>(start.row())) : std::nullopt;
+  if (!position || store.IsDeleted(view.RowAt(*position))) {
+    Raise(err::kBadArgument, kSource,
+          "Find start bookmark " + std::to_string(start.row() + 1) + " is not in the view");
+  }
+  return *position;
+}
+
+bool MatchesAt(const rd::RowStore& store, const rd::View& view, const rd::Clause& clause,
+               size_t position) {
+  const rd::RowId row = view.RowAt(position);
+  return !store.IsDeleted(row) && clause.Matches(store.Cell(row, clause.field));
+}
+
+// The first matching row from the live row `skip` rows after `from` on.
+std::optional<size_t> MatchForward(const rd::RowStore& store, const rd::View& view,
+                                   const rd::Clause& clause, size_t from, int skip) {
+  const auto rank = static_cast<int64_t>(view.LiveBefore(store, from));
+  const auto live = static_cast<int64_t>(view.LiveCount(store));
+  if (rank + skip >= live) return std::nullopt;
+  const size_t size = view.Size(store);
+  for (size_t pos = view.KthLive(store, static_cast<size_t>(rank + skip)); pos < size; ++pos) {
+    if (MatchesAt(store, view, clause, pos)) return pos;
+  }
+  return std::nullopt;
+}
+
+// The first matching row from the live row `skip` rows before `from` back.
+std::optional<size_t> MatchBackward(const rd::RowStore& store, const rd::View& view,
+                                    const rd::Clause& clause, size_t from, int skip) {
+  const auto rank = static_cast<int64_t>(view.LiveBefore(store, from));
+  if (rank - skip < 0) return std::nullopt;
+  for (size_t pos = view.KthLive(store, static_cast<size_t>(rank - skip)) + 1; pos-- > 0;) {
+    if (MatchesAt(store, view, clause, pos)) return pos;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool Recordset::Find(std::string_view criteria, int skip, SearchDirection direction,
+                     std::optional<Bookmark> start) {
+  CheckOpen();
+  const rd::Predicate predicate = Parsed(*store_, criteria, "Find criteria");
+  const rd::Clause& clause = OneClause(predicate, criteria);
   if (skip < 0) Raise(err::kBadArgument, kSource, "Find cannot skip " + std::to_string(skip));
   const rd::View& view = SyncedView();
-  size_t from;
+  size_t from = pos_;
   if (start) {
-    auto position = start->row() >= 0
-                        ? view.PositionOf(*store_, static_cast<rd::RowId>(start->row()))
-                        : std::nullopt;
-    if (!position || !LiveAt(*position)) {
-      Raise(err::kBadArgument, kSource,
-            "Find start bookmark " + std::to_string(start->row() + 1) + " is not in the view");
-    }
-    from = *position;
+    from = StartPosition(*store_, view, *start);
   } else {
     RequireCurrent();
-    from = pos_;
   }
-  const auto rank = static_cast<int64_t>(view.LiveBefore(*store_, from));
-  const auto live = static_cast<int64_t>(view.LiveCount(*store_));
-  const size_t size = view.Size(*store_);
-  if (direction == SearchDirection::kForward) {
-    if (rank + skip < live) {
-      for (size_t pos = view.KthLive(*store_, static_cast<size_t>(rank + skip)); pos < size;
-           ++pos) {
-        if (LiveAt(pos) && clause->Matches(store_->Cell(view.RowAt(pos), clause->field))) {
-          at_ = At::kRow;
-          pos_ = pos;
-          return true;
-        }
-      }
-    }
-    at_ = At::kEof;
+  const bool forward = direction == SearchDirection::kForward;
+  const std::optional<size_t> found = forward ? MatchForward(*store_, view, clause, from, skip)
+                                              : MatchBackward(*store_, view, clause, from, skip);
+  if (!found) {
+    at_ = forward ? At::kEof : At::kBof;
     return false;
   }
-  if (rank - skip >= 0) {
-    for (size_t pos = view.KthLive(*store_, static_cast<size_t>(rank - skip)) + 1; pos-- > 0;) {
-      if (LiveAt(pos) && clause->Matches(store_->Cell(view.RowAt(pos), clause->field))) {
-        at_ = At::kRow;
-        pos_ = pos;
-        return true;
-      }
-    }
-  }
-  at_ = At::kBof;
-  return false;
+  at_ = At::kRow;
+  pos_ = *found;
+  return true;
 }
 
 Bookmark Recordset::GetBookmark() const {

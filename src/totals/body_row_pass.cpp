@@ -209,51 +209,63 @@ class BodyRowPass {
     return collected;
   }
 
-  // Being reworked for speed; to be split.
-  // NOLINTNEXTLINE(readability-function-cognitive-complexity)
+  // The row's amount net of the foot discounts, worked in the currency the
+  // document is in.
   void NetOfFootDiscounts() {
     if (NzDecimal(Field(f_.escl_sc_piede)) != Decimal(0) ||
         NzDecimal(Field(f_.tipo_omag)) != Decimal(0)) {
-      // Not discounted: the net amount is the amount.
-      if (Dec(f_.netto) != Dec(f_.importo)) {
-        body_.Set(f_.netto, Field(f_.importo));
-        Modified();
-      }
-      if (!args_.DocInValutaAzienda) {
-        if (Dec(f_.netto_val) != Dec(f_.importo_val)) {
-          body_.Set(f_.netto_val, Field(f_.importo_val));
-          Modified();
-        }
-      } else {
-        if (!Field(f_.importo_val).IsNull()) body_.Set(f_.importo_val, Variant::Null());
-        if (!Field(f_.netto_val).IsNull()) body_.Set(f_.netto_val, Variant::Null());
-      }
+      NotDiscounted();
       return;
     }
-
     if (cc_.State().clear_discount_detail) self_.ClearDettaglioSConti(args_.RstCorpo);
     if (args_.DocInValutaAzienda) {
-      Variant net = Cascade(Dec(f_.importo), company_currency_);
-      const Variant& base = acc_[acc::kFootDiscountBase];
-      if (base != kZero) {
-        net = net - Share(Dec(f_.importo), base, args_.ResiduoScImpMerce, args_.TotScImpMerce);
-        net = net - Share(Dec(f_.importo), base, args_.ResiduoScImpArt26, args_.TotScImpArt26);
-      }
-      if (Dec(f_.netto) != net) {
-        body_.Set(f_.netto, net);
-        Modified();
-      }
-      if (!Field(f_.importo_val).IsNull()) {
-        body_.Set(f_.importo_val, Variant::Null());
-        Modified();
-      }
-      if (!Field(f_.netto_val).IsNull()) {
-        body_.Set(f_.netto_val, Variant::Null());
+      NetInCompanyCurrency();
+    } else {
+      NetInDocumentCurrency();
+    }
+  }
+
+  // Excluded from the foot discounts, or free goods: the net amount is the
+  // amount.
+  void NotDiscounted() {
+    if (Dec(f_.netto) != Dec(f_.importo)) {
+      body_.Set(f_.netto, Field(f_.importo));
+      Modified();
+    }
+    if (!args_.DocInValutaAzienda) {
+      if (Dec(f_.netto_val) != Dec(f_.importo_val)) {
+        body_.Set(f_.netto_val, Field(f_.importo_val));
         Modified();
       }
       return;
     }
+    // Amounts a document in the company currency has no use for, cleared
+    // without counting the row as modified.
+    if (!Field(f_.importo_val).IsNull()) body_.Set(f_.importo_val, Variant::Null());
+    if (!Field(f_.netto_val).IsNull()) body_.Set(f_.netto_val, Variant::Null());
+  }
 
+  // The discounts worked on the company-currency amount; the document-currency
+  // amounts are cleared.
+  void NetInCompanyCurrency() {
+    Variant net = Cascade(Dec(f_.importo), company_currency_);
+    const Variant& base = acc_[acc::kFootDiscountBase];
+    if (base != kZero) {
+      net = net - Share(Dec(f_.importo), base, args_.ResiduoScImpMerce, args_.TotScImpMerce);
+      net = net - Share(Dec(f_.importo), base, args_.ResiduoScImpArt26, args_.TotScImpArt26);
+    }
+    WriteNet(f_.netto, net);
+    for (const FieldRef field : {f_.importo_val, f_.netto_val}) {
+      if (!Field(field).IsNull()) {
+        body_.Set(field, Variant::Null());
+        Modified();
+      }
+    }
+  }
+
+  // The discounts worked on the document-currency amount; the company-currency
+  // net is its conversion.
+  void NetInDocumentCurrency() {
     Variant net = Cascade(Dec(f_.importo_val), args_.CodiceValuta);
     const Variant& base = acc_[acc::Val(acc::kFootDiscountBase)];
     if (base != kZero) {
@@ -262,13 +274,14 @@ class BodyRowPass {
       net = net -
             Share(Dec(f_.importo_val), base, args_.ResiduoScImpArt26Val, args_.TotScImpArt26Val);
     }
-    if (Dec(f_.netto_val) != net) {
-      body_.Set(f_.netto_val, net);
-      Modified();
-    }
-    const Variant in_company = self_.InValutaAzienda(net, ExchangeRate());
-    if (Dec(f_.netto) != in_company) {
-      body_.Set(f_.netto, in_company);
+    WriteNet(f_.netto_val, net);
+    WriteNet(f_.netto, self_.InValutaAzienda(net, ExchangeRate()));
+  }
+
+  // Written only when it changed, the row then counted as modified.
+  void WriteNet(FieldRef field, const Variant& net) {
+    if (Dec(field) != net) {
+      body_.Set(field, net);
       Modified();
     }
   }

@@ -84,134 +84,210 @@ Variant CLSMG_TARVOLIN::RoundDWUsa(const Variant& value, const Variant& decimals
 
 // ---- The tax of every summary row ----
 
-// Being reworked for speed; to be split into named steps.
-// NOLINTNEXTLINE(readability-function-cognitive-complexity,readability-function-size)
+namespace {
+
+struct TaxSummaryFields {
+  explicit TaxSummaryFields(const Recordset& rs)
+      : jurisdiction(rs.Resolve(usa74::kTaxJurisdiction)),
+        group(rs.Resolve(usa74::kTaxGroup)),
+        base(rs.Resolve(usa74::kImponibile)),
+        tax(rs.Resolve(usa74::kImporto)),
+        tax_val(rs.Resolve(usa74::kImportoVal)),
+        perc(rs.Resolve(usa74::kTaxPerc)),
+        above_perc(rs.Resolve(usa74::kTaxAmPerc)),
+        max(rs.Resolve(usa74::kMaxAmount)),
+        actual_perc(rs.Resolve(usa74::kActualTaxPerc)),
+        flg_tax_on_tax_added(rs.Resolve(usa74::kFlgCalcTaxOnTax)),
+        flg_above_max(rs.Resolve(usa74::kFlgCalcTaxAboveMax)),
+        method(rs.Resolve(usa74::kRoundingMethod)),
+        flg_perc_ric(rs.Resolve(usa74::kFlgPercRic)),
+        flg_tax_on_tax(rs.Resolve(usa74::kFlgTaxOnTax)),
+        not_rounded(rs.Resolve(usa74::kImpNotRound)) {}
+  FieldRef jurisdiction, group, base, tax, tax_val, perc, above_perc, max, actual_perc,
+      flg_tax_on_tax_added, flg_above_max, method, flg_perc_ric, flg_tax_on_tax, not_rounded;
+};
+
+// The lines on a clone: the values land in the document's rows, whose own
+// position and order stay as they were.
+std::shared_ptr<Recordset> LinesInCalculationOrder(CoreDocument& document) {
+  auto rows = RecordsetOf(document, DocumentTable::kTaxSummary)->Clone();
+  rows->SetSort(usa74::kCalculationSort);
+  return rows;
+}
+
+// The walk over the tax-summary lines in calculation order: each line's rates,
+// its base with the tax on tax of the group so far, the split at the maximum
+// amount, the rounding, the conversion to the document currency and the
+// effective rate, written on the line.
+class TaxCalculation {
+ public:
+  TaxCalculation(CLSMG_TARVOLIN& engine, CoreDocument& document, int tax_decimals,
+                 CalculationTrace* trace)
+      : engine_(engine),
+        document_(document),
+        tax_decimals_(tax_decimals),
+        trace_(trace),
+        rows_(LinesInCalculationOrder(document)),
+        f_(*rows_) {}
+
+  void Run() {
+    for (; !rows_->Eof(); rows_->MoveNext()) {
+      const std::string jurisdiction = NzStr(rows_->Get(f_.jurisdiction));
+      const std::string group = NzStr(rows_->Get(f_.group));
+      // Tax on tax adds up within a tax group only.
+      if (group != current_group_) tax_on_tax_base_ = kZero;
+      // A line whose jurisdiction and group have no rate is left as it is.
+      if (ReadRates(jurisdiction, group)) CalculateLine();
+      current_group_ = NzStr(rows_->Get(f_.group));
+    }
+  }
+
+ private:
+  void CalculateLine() {
+    AddTaxOnTax();
+    SplitAtMaximum();
+    RoundTax();
+    ConvertTax();
+    WriteEffectiveRate();
+    if (trace_) Trace();
+    tax_on_tax_base_ = tax_on_tax_base_ + row_tax_;
+  }
+
+  // The rates of the line's jurisdiction and group (GetTaxDetails sets all
+  // four, found or not), written on the line; false when the setup has none.
+  bool ReadRates(const std::string& jurisdiction, const std::string& group) {
+    if (!engine_.GetTaxDetails(jurisdiction, group, max_amount_, below_max_, above_max_,
+                               tax_on_tax_)) {
+      return false;
+    }
+    rows_->Set(f_.perc, below_max_);
+    rows_->Set(f_.above_perc, above_max_);
+    rows_->Set(f_.max, max_amount_);
+    rows_->Set(f_.flg_tax_on_tax, tax_on_tax_);
+    return true;
+  }
+
+  // The line's base, plus the tax of the group's lines before it where the
+  // jurisdiction taxes tax.
+  void AddTaxOnTax() {
+    tax_base_ = NzDec(rows_->Get(f_.base));
+    if (tax_on_tax_ == kZero) return;
+    if (tax_on_tax_base_ != kZero) rows_->Set(f_.flg_tax_on_tax_added, kOne);
+    tax_base_ = tax_base_ + tax_on_tax_base_;
+  }
+
+  // The unrounded tax: the rate below the maximum up to it, the rate above it
+  // on the rest. A maximum of 0 means none; a negative one puts every base
+  // above it.
+  void SplitAtMaximum() {
+    within_max_ = max_amount_ == kZero || (max_amount_ > kZero && tax_base_ <= max_amount_);
+    const Decimal base = NzDecimal(tax_base_);
+    const Decimal below = NzDecimal(below_max_);
+    const Decimal hundred(100);
+    up_to_max_ = Decimal();
+    over_max_ = Decimal();
+    if (within_max_) {
+      unrounded_ = base * below / hundred;
+      rows_->Set(f_.not_rounded, Variant(RoundHalfEven(unrounded_, tax_decimals_)));
+      return;
+    }
+    rows_->Set(f_.flg_above_max, kOne);
+    const Decimal max = NzDecimal(max_amount_);
+    up_to_max_ = max * below / hundred;
+    over_max_ = (base - max) * NzDecimal(above_max_) / hundred;
+    unrounded_ = up_to_max_ + over_max_;
+    // Each part rounded by itself.
+    rows_->Set(f_.not_rounded, Variant(RoundHalfEven(up_to_max_, tax_decimals_) +
+                                       RoundHalfEven(over_max_, tax_decimals_)));
+  }
+
+  // The tax at the company currency's decimals, by the line's rounding method.
+  void RoundTax() {
+    // Asked for on first need only: a summary whose rows have no rate needs
+    // neither the company nor the header.
+    if (!currency_decimals_) {
+      const auto company = document_.Company();
+      currency_decimals_ = company->AmountDecimals(company->currency_code).value_or(2);
+    }
+    const Variant decimals(static_cast<int16_t>(*currency_decimals_));
+    const Variant method = rows_->Get(f_.method);
+    if (method == Variant(int16_t{0})) {
+      row_tax_ = engine_.RoundUsa(Variant(unrounded_), decimals);
+    } else if (method == Variant(int16_t{1})) {
+      row_tax_ = engine_.RoundUPUsa(Variant(unrounded_), decimals);
+    } else if (method == Variant(int16_t{2})) {
+      row_tax_ = engine_.RoundDWUsa(Variant(unrounded_), decimals);
+    }
+    // Any other method keeps the previous row's tax (Empty on the first
+    // row): no meaning is defined for it, and inventing a rounding would
+    // hide a setup error behind a plausible amount.
+    rows_->Set(f_.tax, row_tax_);
+  }
+
+  // The tax in the document currency, when the document is not in the
+  // company's.
+  void ConvertTax() {
+    if (!no_conversion_) no_conversion_ = document_.NoConversion();
+    if (*no_conversion_) return;
+    auto header = RecordsetOf(document_, DocumentTable::kHeader);
+    const Variant rate = header->Get("DO11_CAMBIO");
+    const std::string currency = NzStr(header->Get("DO11_VALUTA_CG08"));
+    rows_->Set(f_.tax_val, engine_.Cls_Calcoli()->ToDocumentCurrency(row_tax_, rate, currency));
+  }
+
+  // The effective rate: the nominal one unless tax on tax or the maximum
+  // changed the base, then the tax over the row's own base.
+  void WriteEffectiveRate() {
+    if (rows_->Get(f_.flg_tax_on_tax_added) == kZero && rows_->Get(f_.flg_above_max) == kZero) {
+      rows_->Set(f_.actual_perc, rows_->Get(f_.perc));
+      return;
+    }
+    const Variant own_base = NzDec(rows_->Get(f_.base));
+    if (own_base != kZero) {
+      const Decimal percent =
+          RoundHalfEven((row_tax_ / own_base * Variant(int16_t{100})).CDec(), 4);
+      rows_->Set(f_.actual_perc, percent < Decimal(1000) ? Variant(percent) : kZero);
+    } else {
+      rows_->Set(f_.actual_perc, kZero);
+    }
+    rows_->Set(f_.flg_perc_ric, kOne);
+  }
+
+  void Trace() {
+    trace_->TaxLineCalculated(
+        TracedTaxLine(document_, *rows_,
+                      {tax_base_, tax_on_tax_base_, within_max_, up_to_max_, over_max_, unrounded_,
+                       tax_decimals_, *currency_decimals_, !*no_conversion_}));
+  }
+
+  CLSMG_TARVOLIN& engine_;
+  CoreDocument& document_;
+  const int tax_decimals_;
+  CalculationTrace* const trace_;
+  std::shared_ptr<Recordset> rows_;
+  const TaxSummaryFields f_;
+  std::optional<int> currency_decimals_;
+  std::optional<bool> no_conversion_;
+
+  std::string current_group_;
+  Variant tax_on_tax_base_;  // Empty counts as 0
+  Variant row_tax_;          // kept from row to row (see the unknown rounding method)
+
+  // The line being calculated.
+  Variant max_amount_, below_max_, above_max_, tax_on_tax_;
+  Variant tax_base_;
+  bool within_max_ = true;
+  Decimal unrounded_, up_to_max_, over_max_;
+};
+
+}  // namespace
+
 void CLSMG_TARVOLIN::CalculateTax() {
-  // The procedure below, as one lambda.
-  // NOLINTNEXTLINE(readability-function-cognitive-complexity)
   WithLabel("CalculateTax:", [&] {
     GetDecimaliTasse();
     const int tax_decimals = decimali_tasse_;
-    auto document = RequireCc();
-    // A clone: the values land in the document's rows, whose own position and
-    // order stay as they were.
-    auto rows = RecordsetOf(*document, DocumentTable::kTaxSummary)->Clone();
-    rows->SetSort(usa74::kCalculationSort);
-
-    const FieldRef f_jurisdiction = rows->Resolve(usa74::kTaxJurisdiction);
-    const FieldRef f_group = rows->Resolve(usa74::kTaxGroup);
-    const FieldRef f_base = rows->Resolve(usa74::kImponibile);
-    const FieldRef f_tax = rows->Resolve(usa74::kImporto);
-    const FieldRef f_tax_val = rows->Resolve(usa74::kImportoVal);
-    const FieldRef f_perc = rows->Resolve(usa74::kTaxPerc);
-    const FieldRef f_above_perc = rows->Resolve(usa74::kTaxAmPerc);
-    const FieldRef f_max = rows->Resolve(usa74::kMaxAmount);
-    const FieldRef f_actual_perc = rows->Resolve(usa74::kActualTaxPerc);
-    const FieldRef f_flg_tax_on_tax_added = rows->Resolve(usa74::kFlgCalcTaxOnTax);
-    const FieldRef f_flg_above_max = rows->Resolve(usa74::kFlgCalcTaxAboveMax);
-    const FieldRef f_method = rows->Resolve(usa74::kRoundingMethod);
-    const FieldRef f_flg_perc_ric = rows->Resolve(usa74::kFlgPercRic);
-    const FieldRef f_flg_tax_on_tax = rows->Resolve(usa74::kFlgTaxOnTax);
-    const FieldRef f_not_rounded = rows->Resolve(usa74::kImpNotRound);
-
-    // Asked for on first need only: a summary whose rows have no rate needs
-    // neither the company nor the header.
-    std::optional<int> currency_decimals;
-    std::optional<bool> no_conversion;
-
-    std::string current_group;
-    Variant tax_on_tax_base;  // Empty counts as 0
-    Variant row_tax;          // kept from row to row (see the unknown rounding method)
-    for (; !rows->Eof(); rows->MoveNext()) {
-      const std::string jurisdiction = NzStr(rows->Get(f_jurisdiction));
-      const std::string group = NzStr(rows->Get(f_group));
-      if (group != current_group) tax_on_tax_base = kZero;
-
-      Variant max_amount = kZero, below_max = kZero, above_max = kZero, tax_on_tax = kZero;
-      if (GetTaxDetails(jurisdiction, group, max_amount, below_max, above_max, tax_on_tax)) {
-        rows->Set(f_perc, below_max);
-        rows->Set(f_above_perc, above_max);
-        rows->Set(f_max, max_amount);
-        rows->Set(f_flg_tax_on_tax, tax_on_tax);
-
-        Variant tax_base = NzDec(rows->Get(f_base));
-        if (tax_on_tax != kZero) {
-          if (tax_on_tax_base != kZero) rows->Set(f_flg_tax_on_tax_added, kOne);
-          tax_base = tax_base + tax_on_tax_base;
-        }
-
-        // A maximum of 0 means none; a negative one puts every base above it.
-        const bool within_max =
-            max_amount == kZero || (max_amount > kZero && tax_base <= max_amount);
-        const Decimal base = NzDecimal(tax_base);
-        const Decimal below = NzDecimal(below_max);
-        const Decimal hundred(100);
-        Decimal unrounded, up_to_max, over_max;
-        if (within_max) {
-          unrounded = base * below / hundred;
-          rows->Set(f_not_rounded, Variant(RoundHalfEven(unrounded, tax_decimals)));
-        } else {
-          rows->Set(f_flg_above_max, kOne);
-          const Decimal max = NzDecimal(max_amount);
-          up_to_max = max * below / hundred;
-          over_max = (base - max) * NzDecimal(above_max) / hundred;
-          unrounded = up_to_max + over_max;
-          // Each part rounded by itself.
-          rows->Set(f_not_rounded, Variant(RoundHalfEven(up_to_max, tax_decimals) +
-                                           RoundHalfEven(over_max, tax_decimals)));
-        }
-
-        if (!currency_decimals) {
-          const auto company = document->Company();
-          currency_decimals = company->AmountDecimals(company->currency_code).value_or(2);
-        }
-        const Variant decimals(static_cast<int16_t>(*currency_decimals));
-        const Variant method = rows->Get(f_method);
-        if (method == Variant(int16_t{0})) {
-          row_tax = RoundUsa(Variant(unrounded), decimals);
-        } else if (method == Variant(int16_t{1})) {
-          row_tax = RoundUPUsa(Variant(unrounded), decimals);
-        } else if (method == Variant(int16_t{2})) {
-          row_tax = RoundDWUsa(Variant(unrounded), decimals);
-        }
-        // Any other method keeps the previous row's tax (Empty on the first
-        // row): no meaning is defined for it, and inventing a rounding would
-        // hide a setup error behind a plausible amount.
-        rows->Set(f_tax, row_tax);
-
-        if (!no_conversion) no_conversion = document->NoConversion();
-        if (!*no_conversion) {
-          auto header = RecordsetOf(*document, DocumentTable::kHeader);
-          const Variant rate = header->Get("DO11_CAMBIO");
-          const std::string currency = NzStr(header->Get("DO11_VALUTA_CG08"));
-          rows->Set(f_tax_val, Self().Cls_Calcoli()->ToDocumentCurrency(row_tax, rate, currency));
-        }
-
-        // The effective rate: the nominal one unless tax on tax or the maximum
-        // changed the base, then the tax over the row's own base.
-        if (rows->Get(f_flg_tax_on_tax_added) == kZero && rows->Get(f_flg_above_max) == kZero) {
-          rows->Set(f_actual_perc, rows->Get(f_perc));
-        } else {
-          const Variant own_base = NzDec(rows->Get(f_base));
-          if (own_base != kZero) {
-            const Decimal percent =
-                RoundHalfEven((row_tax / own_base * Variant(int16_t{100})).CDec(), 4);
-            rows->Set(f_actual_perc, percent < Decimal(1000) ? Variant(percent) : kZero);
-          } else {
-            rows->Set(f_actual_perc, kZero);
-          }
-          rows->Set(f_flg_perc_ric, kOne);
-        }
-
-        if (trace_)
-          trace_->TaxLineCalculated(
-              TracedTaxLine(*document, *rows,
-                            {tax_base, tax_on_tax_base, within_max, up_to_max, over_max, unrounded,
-                             tax_decimals, *currency_decimals, !*no_conversion}));
-        tax_on_tax_base = tax_on_tax_base + row_tax;
-      }
-      current_group = NzStr(rows->Get(f_group));
-    }
+    const auto document = RequireCc();
+    TaxCalculation(*this, *document, tax_decimals, trace_).Run();
   });
 }
 

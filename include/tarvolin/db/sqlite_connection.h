@@ -71,6 +71,14 @@ class SqliteConnection : public Connection {
   sqlite3_stmt* Prepared(const std::string& sql) const;
   void KeepPrepared(const std::string& sql, sqlite3_stmt* stmt);
   void ForgetPrepared() noexcept;
+  // The statement of sql that starts at next, prepared, with next moved past
+  // it; null when only a comment is left. A text of one statement is taken
+  // from the kept ones, or kept (kept says which, for the reset).
+  sqlite3_stmt* PrepareNext(const std::string& sql, const char*& next, const char* end,
+                            const db_detail::FailedStatement& failed, bool& kept);
+  // The rows of a statement whose first step gave rc.
+  std::shared_ptr<Recordset> ReadRows(sqlite3_stmt* stmt, int columns, int rc,
+                                      const db_detail::FailedStatement& failed) const;
   // rc when SQLite reports success (OK, ROW, DONE); otherwise the statement's
   // error, with SQLite's message for it.
   int Check(int rc, const db_detail::FailedStatement& statement) const;
