@@ -161,7 +161,7 @@ size_t FieldIndex::Count(const Variant& key) noexcept {
 
 void RowStore::Write(RowId row, int field, Variant&& value) {
   ++version_;
-  Variant& cell = cells_.Row(row)[field];
+  Variant& cell = cells_.Cell(row, static_cast<size_t>(field));
   FieldIndex* index = HasIndex(field) ? indexes_[static_cast<size_t>(field)].get() : nullptr;
   const uint64_t old_hash = index ? index->HashOf(cell) : 0;
   cell = std::move(value);

@@ -61,29 +61,32 @@ class Schema {
   std::unordered_map<std::string, int, NameHash, NameEqual> by_name_;
 };
 
-// The values of all rows, row after row, in blocks that double in size (16
-// rows, 32, ... 2,048) and then stay at 2,048 rows: a row is found by
-// arithmetic, with no per-row pointer to chase; a block never moves, so
-// references to values stay valid while rows are added; and no more than one
-// block's rows are ever allocated ahead.
+// The values of all rows in blocks that double in size (16 rows, 32, ...
+// 2,048) and then stay at 2,048 rows. Within a block the values are field
+// after field, so a walk over the rows reads each field it uses as one
+// sequential stream. A value is found by arithmetic, with no per-row pointer
+// to chase; a block never moves, so references to values stay valid while
+// rows are added; and no more than one block's rows are allocated ahead.
 class CellBlocks {
  public:
   explicit CellBlocks(size_t width = 0) : width_(width) {}
   size_t rows() const noexcept { return rows_; }
-  const Variant* Row(size_t row) const noexcept {
-    size_t block, first;
+  const Variant& Cell(size_t row, size_t field) const noexcept {
+    size_t block, first, block_rows;
     if (row < kDoublingRows) {
       block = static_cast<size_t>(std::bit_width(row / kFirstRows + 1)) - 1;
       first = kFirstRows * ((size_t{1} << block) - 1);
+      block_rows = kFirstRows << block;
     } else {
       const size_t steady = (row - kDoublingRows) / kLastRows;
       block = kDoublingBlocks + steady;
       first = kDoublingRows + steady * kLastRows;
+      block_rows = kLastRows;
     }
-    return &blocks_[block][(row - first) * width_];
+    return blocks_[block][field * block_rows + (row - first)];
   }
-  Variant* Row(size_t row) noexcept {
-    return const_cast<Variant*>(static_cast<const CellBlocks&>(*this).Row(row));
+  Variant& Cell(size_t row, size_t field) noexcept {
+    return const_cast<Variant&>(static_cast<const CellBlocks&>(*this).Cell(row, field));
   }
   // A new row, every value Empty.
   void AddRow() {
@@ -170,7 +173,9 @@ class RowStore {
   uint64_t version() const noexcept { return version_; }
   const LiveSet& live() const noexcept { return live_; }
   bool IsDeleted(RowId row) const noexcept { return deleted_[row] != 0; }
-  const Variant& Cell(RowId row, int field) const noexcept { return cells_.Row(row)[field]; }
+  const Variant& Cell(RowId row, int field) const noexcept {
+    return cells_.Cell(row, static_cast<size_t>(field));
+  }
   // The value must already be converted for the field.
   void Write(RowId row, int field, Variant&& value);
   RowId AddRow();
