@@ -407,45 +407,24 @@ void CheckDigits(int digits, const char* what) {
   }
 }
 
-// a + b, or a - b when subtract is set.
-Decimal AddSigned(const Decimal& a, const Decimal& b, bool subtract) {
-  const bool na = a.is_negative();
-  const bool nb = b.is_negative() != subtract;
-  if (a.hi() == 0 && b.hi() == 0 && a.scale() == b.scale()) {
-    // Amounts at one scale, the usual case: 64 bits hold both and, unless
-    // the sum carries out, the result.
-    const uint64_t ma = (uint64_t{a.mid()} << 32) | a.lo();
-    const uint64_t mb = (uint64_t{b.mid()} << 32) | b.lo();
-    if (na != nb) return ma >= mb ? Make(ma - mb, a.scale(), na) : Make(mb - ma, a.scale(), nb);
-    if (ma + mb >= ma) return Make(ma + mb, a.scale(), na);
-  }
+// a + b, with the signs given, for amounts at one scale, the usual case: 64
+// bits hold both and, unless the sum carries out, the result. nullopt else.
+std::optional<Decimal> AddAtOneScale(const Decimal& a, bool na, const Decimal& b, bool nb) {
+  if (a.hi() != 0 || b.hi() != 0 || a.scale() != b.scale()) return std::nullopt;
+  const uint64_t ma = (uint64_t{a.mid()} << 32) | a.lo();
+  const uint64_t mb = (uint64_t{b.mid()} << 32) | b.lo();
+  if (na != nb) return ma >= mb ? Make(ma - mb, a.scale(), na) : Make(mb - ma, a.scale(), nb);
+  if (ma + mb < ma) return std::nullopt;
+  return Make(ma + mb, a.scale(), na);
+}
+
+// a + b (or a - b when subtract is set, nb then being b's sign reversed) when
+// the scales differ by more than nine digits: in 192 bits.
+Decimal AddFarApart(const Decimal& a, bool na, const Decimal& b, bool nb, bool subtract) {
   const int diff = a.scale() - b.scale();
   int scale = std::max(a.scale(), b.scale());
-  const u128 ma = Mant(a);
-  const u128 mb = Mant(b);
-
-  if (diff >= -9 && diff <= 9) {
-    // Aligned operands stay below 2^126, their sum below 2^127.
-    const u128 xa = diff < 0 ? ma * kPow10U32[-diff] : ma;
-    const u128 xb = diff > 0 ? mb * kPow10U32[diff] : mb;
-    u128 m;
-    bool negative = na;
-    if (na == nb) {
-      m = xa + xb;
-    } else if (xa >= xb) {
-      m = xa - xb;
-    } else {
-      m = xb - xa;
-      negative = nb;
-    }
-    if (m <= kMax96) return Make(m, scale, negative);
-    U192 w = U192::From(m);
-    if (!RoundToFit(w, scale, false)) RaiseOperation(err::kOverflow, a, subtract ? "-" : "+", b);
-    return Make(w.Low128(), scale, negative);
-  }
-
-  U192 xa = U192::From(ma);
-  U192 xb = U192::From(mb);
+  U192 xa = U192::From(Mant(a));
+  U192 xb = U192::From(Mant(b));
   if (diff < 0) {
     xa.MulPow10(-diff);
   } else {
@@ -463,6 +442,35 @@ Decimal AddSigned(const Decimal& a, const Decimal& b, bool subtract) {
   }
   if (!RoundToFit(xa, scale, false)) RaiseOperation(err::kOverflow, a, subtract ? "-" : "+", b);
   return Make(xa.Low128(), scale, negative);
+}
+
+// a + b, or a - b when subtract is set.
+Decimal AddSigned(const Decimal& a, const Decimal& b, bool subtract) {
+  const bool na = a.is_negative();
+  const bool nb = b.is_negative() != subtract;
+  if (const auto sum = AddAtOneScale(a, na, b, nb)) return *sum;
+  const int diff = a.scale() - b.scale();
+  if (diff < -9 || diff > 9) return AddFarApart(a, na, b, nb, subtract);
+  int scale = std::max(a.scale(), b.scale());
+  const u128 ma = Mant(a);
+  const u128 mb = Mant(b);
+  // Aligned operands stay below 2^126, their sum below 2^127.
+  const u128 xa = diff < 0 ? ma * kPow10U32[-diff] : ma;
+  const u128 xb = diff > 0 ? mb * kPow10U32[diff] : mb;
+  u128 m;
+  bool negative = na;
+  if (na == nb) {
+    m = xa + xb;
+  } else if (xa >= xb) {
+    m = xa - xb;
+  } else {
+    m = xb - xa;
+    negative = nb;
+  }
+  if (m <= kMax96) return Make(m, scale, negative);
+  U192 w = U192::From(m);
+  if (!RoundToFit(w, scale, false)) RaiseOperation(err::kOverflow, a, subtract ? "-" : "+", b);
+  return Make(w.Low128(), scale, negative);
 }
 
 std::strong_ordering CompareMagnitude(const Decimal& a, const Decimal& b) {
