@@ -9,9 +9,12 @@ namespace tarvolin::statements {
 namespace {
 
 // The statement lines joined with CR LF, as the tax setup statements are written.
-std::string Lines(std::initializer_list<std::string> lines) {
+std::string Lines(std::initializer_list<std::string_view> lines) {
+  size_t size = 0;
+  for (std::string_view line : lines) size += line.size() + 2;
   std::string text;
-  for (const std::string& line : lines) {
+  text.reserve(size);
+  for (std::string_view line : lines) {
     if (!text.empty()) text += kCrLf;
     text += line;
   }

@@ -101,7 +101,13 @@ bool CLSMG_TARVOLIN::GetTaxDetails(const std::string& jurisdiction, const std::s
 
 bool CLSMG_TARVOLIN::ReloadTaxAreaLines() {
   return WithLabel("ReloadTaxAreaLines:", [&] {
-    const std::string area = NzStr(HeaderOf(*RequireCc())->Get("DO11_TAXAREA_NV01"));
+    const auto header = HeaderOf(*RequireCc());
+    const Variant& code = header->Get("DO11_TAXAREA_NV01");
+    // Asked for every body row: the area already loaded is known without a text.
+    if (!tax_area_lines_loaded_for_.empty() && NzStrEquals(code, tax_area_lines_loaded_for_)) {
+      return rst_tax_area_lines_ != nullptr && !rst_tax_area_lines_->Eof();
+    }
+    const std::string area = NzStr(code);
     if (area.empty()) {
       // Forget the area so that the next non-blank one is always queried; the
       // previous lines stay where they are.
