@@ -793,7 +793,13 @@ Decimal operator/(const Decimal& a, const Decimal& b) {
   return Make(q, s, a.negative_ != b.negative_);
 }
 
-bool operator==(const Decimal& a, const Decimal& b) noexcept { return (a <=> b) == 0; }
+bool operator==(const Decimal& a, const Decimal& b) noexcept {
+  // At one scale, equal values have equal parts (a zero is never negative).
+  if (a.scale_ == b.scale_) {
+    return a.lo_ == b.lo_ && a.mid_ == b.mid_ && a.hi_ == b.hi_ && a.negative_ == b.negative_;
+  }
+  return (a <=> b) == 0;
+}
 
 std::strong_ordering operator<=>(const Decimal& a, const Decimal& b) noexcept {
   const int sign_a = a.is_zero() ? 0 : (a.negative_ ? -1 : 1);
