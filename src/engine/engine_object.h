@@ -204,7 +204,6 @@ class CLSMG_TARVOLIN : public ICLSMG_TARVOLIN {
  private:
   friend class DocumentRecalculation;
   friend class CounterpartPosting;
-  friend class TaxBasePosting;
   // The interface the engine calls its own members through.
   ICLSMG_TARVOLIN& Self() { return *this; }
   std::shared_ptr<CoreDocument> RequireCc() const;
