@@ -437,6 +437,10 @@ Variant operator+(const Variant& a, const Variant& b) {
   const auto* da = std::get_if<Decimal>(&a.value_);
   const auto* db = std::get_if<Decimal>(&b.value_);
   if (da != nullptr && db != nullptr) return Variant(*da + *db);
+  // Weights and volumes are Doubles on both sides.
+  const auto* xa = std::get_if<double>(&a.value_);
+  const auto* xb = std::get_if<double>(&b.value_);
+  if (xa != nullptr && xb != nullptr) return CheckedDouble(*xa + *xb);
   // An Integer 0 (a Null amount read through NzDec) leaves a number as it is,
   // subtype and scale included.
   if (IsZeroInteger(b) && IsPlainNumber(a)) return a;
