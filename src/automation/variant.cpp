@@ -520,32 +520,30 @@ int Sign(const T& x, const T& y) {
   return x < y ? -1 : (y < x ? 1 : 0);
 }
 
-std::optional<int32_t> WholeOf(const Variant& v) {
-  if (v.type() == VarType::kInteger || v.type() == VarType::kLong) return v.CLng();
-  return std::nullopt;
-}
+}  // namespace
 
-std::optional<Decimal> DecimalOf(const Variant& v) {
-  if (v.type() == VarType::kDecimal) return v.dec();
-  if (v.type() == VarType::kInteger) return Decimal(v.CInt());
-  return std::nullopt;
-}
-
-// The comparisons nearly every condition makes, with nothing converted: whole
-// numbers against whole numbers (flags, kinds, zero amounts), an amount
-// against an amount or a small whole constant. nullopt for any other.
+// Nearly every condition: whole numbers against whole numbers (flags, kinds,
+// zero amounts), an amount against an amount or a small whole constant.
 std::optional<int> CompareAsIs(const Variant& a, const Variant& b) {
-  if (const auto x = WholeOf(a)) {
-    if (const auto y = WholeOf(b)) return Sign(*x, *y);
+  const auto whole_of = [](const Variant& v) -> std::optional<int32_t> {
+    if (const auto* i = std::get_if<int16_t>(&v.value_)) return *i;
+    if (const auto* l = std::get_if<int32_t>(&v.value_)) return *l;
+    return std::nullopt;
+  };
+  if (const auto x = whole_of(a)) {
+    if (const auto y = whole_of(b)) return Sign(*x, *y);
   }
-  if (a.type() == VarType::kDecimal || b.type() == VarType::kDecimal) {
-    const auto x = DecimalOf(a), y = DecimalOf(b);
+  const auto decimal_of = [](const Variant& v) -> std::optional<Decimal> {
+    if (const auto* d = std::get_if<Decimal>(&v.value_)) return *d;
+    if (const auto* i = std::get_if<int16_t>(&v.value_)) return Decimal(*i);
+    return std::nullopt;
+  };
+  if (std::holds_alternative<Decimal>(a.value_) || std::holds_alternative<Decimal>(b.value_)) {
+    const auto x = decimal_of(a), y = decimal_of(b);
     if (x && y) return Sign(*x, *y);
   }
   return std::nullopt;
 }
-
-}  // namespace
 
 std::optional<int> Compare(const Variant& a, const Variant& b) {
   const auto sign = [](const auto& x, const auto& y) { return x < y ? -1 : (y < x ? 1 : 0); };

@@ -195,6 +195,8 @@ class Variant {
   using Storage = std::variant<std::monostate, NullTag, int16_t, int32_t, double, Decimal, Text,
                                bool, Date, ObjectRef, ArrayRef>;
 
+  // The comparisons that need nothing converted; nullopt for any other.
+  friend std::optional<int> CompareAsIs(const Variant& a, const Variant& b);
   const ObjectRef& ObjectOrRaise() const;
   [[noreturn]] void RaiseNotA() const;
 
