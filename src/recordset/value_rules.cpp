@@ -289,6 +289,17 @@ bool AlreadyConverted(const FieldInfo& field, const Variant& value) {
     case DataType::kSingle:
     case DataType::kDouble:
       return value.type() == VarType::kDouble;
+    case DataType::kBoolean:
+      return value.type() == VarType::kBoolean;
+    case DataType::kDate:
+      return value.type() == VarType::kDate;
+    case DataType::kVarChar:
+    case DataType::kLongVarChar:
+    case DataType::kVarWChar:
+      // No more bytes than the field holds characters: it fits, whatever
+      // the text. A fixed-length kChar may need padding: not this way.
+      return value.IsString() && (field.defined_size <= 0 ||
+                                  value.str().size() <= static_cast<size_t>(field.defined_size));
     default:
       return false;
   }

@@ -50,6 +50,10 @@ TEST(RecordsetValues, ConvertedToTheFieldType) {
   } cases[] = {
       {"CODE", Variant("ab"), "String \"ab   \""},
       {"NAME", Variant(12), "String \"12\""},
+      {"NAME", Variant("abc"), "String \"abc\""},
+      {"NAME", Variant("\u00e4\u00f6\u00fc"),
+       "String \"\u00e4\u00f6\u00fc\""},                      // 3 characters in 6 bytes
+      {"CODE", Variant("\u00e4b"), "String \"\u00e4b   \""},  // padded to 5 characters, not bytes
       {"AMOUNT", Variant(2.675), "Decimal 2.68"},
       {"AMOUNT", Variant(2.665), "Decimal 2.66"},
       {"AMOUNT", Variant(D("1.005")), "Decimal 1.00"},
@@ -81,11 +85,9 @@ TEST(RecordsetValues, RefusedValuesRaise3421AndLeaveTheFieldAsItWas) {
     Variant value;
     const char* named;
   } cases[] = {
-      {"NAME", Variant("abcd"), "abcd"},
-      {"LONG", Variant("twelve"), "twelve"},
-      {"SHORT", Variant(40000), "40000"},
-      {"TINY", Variant(200), "200"},
-      {"DAY", Variant("not a date"), "not a date"},
+      {"NAME", Variant("abcd"), "abcd"},     {"NAME", Variant("\u00e4\u00f6\u00fcx"), "x"},
+      {"LONG", Variant("twelve"), "twelve"}, {"SHORT", Variant(40000), "40000"},
+      {"TINY", Variant(200), "200"},         {"DAY", Variant("not a date"), "not a date"},
       {"FLAG", Variant("maybe"), "maybe"},
   };
   for (const auto& c : cases) {
