@@ -41,13 +41,22 @@ std::optional<Bookmark> Bookmark::FromVariant(const Variant& value) {
   return Bookmark(static_cast<int64_t>(d) - 1);
 }
 
-Recordset::Recordset()
-    : store_(std::make_shared<rd::RowStore>()), view_(std::make_unique<rd::View>()) {}
+Recordset::Recordset() : Recordset(std::make_shared<rd::RowStore>()) {}
+
+Recordset::Recordset(std::shared_ptr<rd::RowStore> store)
+    : store_(std::move(store)), view_(std::make_unique<rd::View>()) {}
 
 Recordset::~Recordset() = default;
 
 std::shared_ptr<Recordset> Recordset::Create() {
   return std::shared_ptr<Recordset>(new Recordset());
+}
+
+std::shared_ptr<Recordset> Recordset::CreateWithFieldsOf(const Recordset& shape) {
+  std::shared_ptr<Recordset> recordset(
+      new Recordset(std::make_shared<rd::RowStore>(shape.store_->shared_schema())));
+  recordset->Open();
+  return recordset;
 }
 
 std::string_view Recordset::TypeName() const { return "Recordset"; }
@@ -75,7 +84,7 @@ size_t Recordset::RequireCurrent() const {
 }
 
 int Recordset::CheckField(FieldRef field) const {
-  if (field.index() < 0 || field.index() >= store_->schema().size()) {
+  if (field.index() < 0 || field.index() >= store_->FieldCount()) {
     Raise(err::kItemNotFound, kSource, "field number " + std::to_string(field.index()));
   }
   return field.index();
@@ -97,7 +106,7 @@ void Recordset::AppendField(std::string name, DataType type, int32_t defined_siz
   AppendField(FieldInfo{std::move(name), type, defined_size, attributes, precision, numeric_scale});
 }
 
-int Recordset::FieldCount() const noexcept { return store_->schema().size(); }
+int Recordset::FieldCount() const noexcept { return store_->FieldCount(); }
 
 const FieldInfo& Recordset::Field(int index) const {
   return store_->schema().field(CheckField(FieldRef(index)));
@@ -130,7 +139,7 @@ void Recordset::Open() {
 
 void Recordset::ReleaseStaleRows() {
   if (!stale_rows_) return;
-  store_ = std::make_shared<rd::RowStore>(store_->schema());
+  store_ = std::make_shared<rd::RowStore>(store_->shared_schema());
   stale_rows_ = false;
 }
 
@@ -154,8 +163,7 @@ ObjectState Recordset::State() const noexcept {
 
 std::shared_ptr<Recordset> Recordset::Clone() {
   CheckOpen();
-  std::shared_ptr<Recordset> clone(new Recordset());
-  clone->store_ = store_;
+  std::shared_ptr<Recordset> clone(new Recordset(store_));
   clone->open_ = true;
   clone->GoFirst();
   return clone;
@@ -174,8 +182,8 @@ std::shared_ptr<Recordset> Recordset::Copy() {
     rows = AllLiveRows();
     if (sort_) SortRows(rows, *sort_);
   }
-  std::shared_ptr<Recordset> copy(new Recordset());
-  copy->store_ = std::make_shared<rd::RowStore>(store_->schema());
+  std::shared_ptr<Recordset> copy(
+      new Recordset(std::make_shared<rd::RowStore>(store_->shared_schema())));
   const int fields = FieldCount();
   for (rd::RowId row : rows) {
     const rd::RowId added = copy->store_->AddRow();

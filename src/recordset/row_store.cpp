@@ -49,15 +49,29 @@ void Schema::Append(FieldInfo field) {
 }
 
 std::optional<int> Schema::Find(std::string_view name) const noexcept {
+  constexpr int kIndexBits = 16;
   const auto address = reinterpret_cast<uintptr_t>(name.data());
-  Recent& recent = recent_[(address * 0x9E3779B97F4A7C15ULL) >> 58];
-  if (recent.name == name.data() && recent.index < size() &&
-      NameEqual()(fields_[static_cast<size_t>(recent.index)].name, name)) {
-    return recent.index;
+  // Two slots per address: the first name to take a slot keeps it, the
+  // second slot serves the rest, so two names cannot keep evicting each other.
+  const size_t first = (address * 0x9E3779B97F4A7C15ULL) >> 57;
+  std::atomic<uint64_t>* slots[2] = {&recent_[first], &recent_[first ^ 1]};
+  uint64_t seen[2];
+  for (int i = 0; i < 2; ++i) {
+    seen[i] = slots[i]->load(std::memory_order_relaxed);
+    if (seen[i] == 0 || (seen[i] >> kIndexBits) != address) continue;
+    const auto index = static_cast<int>(seen[i] & 0xFFFF);
+    if (index < size() && NameEqual()(fields_[static_cast<size_t>(index)].name, name)) {
+      return index;
+    }
   }
   auto it = by_name_.find(name);
   if (it == by_name_.end()) return std::nullopt;
-  recent = Recent{name.data(), it->second};
+  // An address beyond 48 bits or a field beyond 65,535 is simply not kept.
+  if (address >> (64 - kIndexBits) == 0 && it->second >> kIndexBits == 0) {
+    slots[seen[0] == 0 ? 0 : 1]->store(
+        (uint64_t{address} << kIndexBits) | static_cast<uint64_t>(it->second),
+        std::memory_order_relaxed);
+  }
   return it->second;
 }
 
@@ -159,6 +173,13 @@ size_t FieldIndex::Count(const Variant& key) noexcept {
   return bucket ? bucket->rows.size() : 0;
 }
 
+void RowStore::AppendField(FieldInfo field) {
+  if (schema_.use_count() > 1) schema_ = std::make_shared<Schema>(*schema_);
+  schema_->Append(std::move(field));
+  cells_ = CellBlocks(static_cast<size_t>(schema_->size()));
+  predicates_.clear();
+}
+
 void RowStore::Write(RowId row, int field, Variant&& value) {
   ++version_;
   Variant& cell = cells_.Cell(row, static_cast<size_t>(field));
@@ -197,9 +218,9 @@ bool RowStore::HasIndex(int field) const noexcept {
 
 FieldIndex& RowStore::IndexOf(int field) {
   const auto f = static_cast<size_t>(field);
-  if (indexes_.size() <= f) indexes_.resize(static_cast<size_t>(schema_.size()));
+  if (indexes_.size() <= f) indexes_.resize(static_cast<size_t>(schema_->size()));
   if (!indexes_[f]) {
-    auto index = std::make_unique<FieldIndex>(field, schema_.cls(field));
+    auto index = std::make_unique<FieldIndex>(field, schema_->cls(field));
     index->Build(*this);
     indexes_[f] = std::move(index);
   }

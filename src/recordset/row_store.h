@@ -7,6 +7,7 @@
 // valid while rows are added.
 #pragma once
 
+#include <atomic>
 #include <bit>
 #include <cstddef>
 #include <functional>
@@ -39,8 +40,15 @@ struct NameEqual {
   bool operator()(std::string_view a, std::string_view b) const noexcept;
 };
 
+// A field list. Stores with the same fields may share one (a statement's
+// results do): it is never changed while shared.
 class Schema {
  public:
+  Schema() = default;
+  Schema(const Schema& other)
+      : fields_(other.fields_), classes_(other.classes_), by_name_(other.by_name_) {}
+  Schema& operator=(const Schema&) = delete;
+
   // 3001 for an empty or duplicate name or an unknown type.
   void Append(FieldInfo field);
   int size() const noexcept { return static_cast<int>(fields_.size()); }
@@ -49,13 +57,11 @@ class Schema {
   std::optional<int> Find(std::string_view name) const noexcept;
 
  private:
-  // Callers name fields with the same literals over and over: the field last
-  // found for a name at that address, trusted only when the name matches it.
-  struct Recent {
-    const char* name = nullptr;
-    int index = 0;
-  };
-  mutable Recent recent_[64] = {};
+  // Callers name fields with the same literals over and over: per slot, the
+  // address of the name last found there and its field, in one word, so that
+  // stores sharing the list may look names up at the same time. An entry is
+  // trusted only when the field's name matches.
+  mutable std::atomic<uint64_t> recent_[128] = {};
   std::vector<FieldInfo> fields_;
   std::vector<FieldClass> classes_;
   std::unordered_map<std::string, int, NameHash, NameEqual> by_name_;
@@ -71,6 +77,7 @@ class CellBlocks {
  public:
   explicit CellBlocks(size_t width = 0) : width_(width) {}
   size_t rows() const noexcept { return rows_; }
+  size_t width() const noexcept { return width_; }
   const Variant& Cell(size_t row, size_t field) const noexcept {
     size_t block, first, block_rows;
     if (row < kDoublingRows) {
@@ -154,19 +161,19 @@ class FieldIndex {
 
 class RowStore {
  public:
-  RowStore() = default;
-  explicit RowStore(Schema schema)
-      : schema_(std::move(schema)), cells_(static_cast<size_t>(schema_.size())) {}
+  RowStore() : schema_(std::make_shared<Schema>()) {}
+  // Shares the field list.
+  explicit RowStore(std::shared_ptr<Schema> schema)
+      : schema_(std::move(schema)), cells_(static_cast<size_t>(schema_->size())) {}
   RowStore(const RowStore&) = delete;
   RowStore& operator=(const RowStore&) = delete;
 
-  const Schema& schema() const noexcept { return schema_; }
-  // Only while the store has no rows.
-  void AppendField(FieldInfo field) {
-    schema_.Append(std::move(field));
-    cells_ = CellBlocks(static_cast<size_t>(schema_.size()));
-    predicates_.clear();
-  }
+  const Schema& schema() const noexcept { return *schema_; }
+  const std::shared_ptr<Schema>& shared_schema() const noexcept { return schema_; }
+  // The schema's size, without reaching into it.
+  int FieldCount() const noexcept { return static_cast<int>(cells_.width()); }
+  // Only while the store has no rows. A shared field list is copied first.
+  void AppendField(FieldInfo field);
 
   size_t RowCount() const noexcept { return cells_.rows(); }
   // Counts the rows added, deleted and written.
@@ -206,7 +213,7 @@ class RowStore {
 
   FieldIndex& IndexOf(int field);
 
-  Schema schema_;
+  std::shared_ptr<Schema> schema_;
   CellBlocks cells_;
   std::vector<uint8_t> deleted_;
   LiveSet live_;

@@ -148,5 +148,35 @@ TEST(RecordsetCopy, IsIndependentAndTakesTheVisibleRowsInViewOrder) {
   EXPECT_EQ(Ids(*rs->Copy()), (std::vector<int>{9, 5, 4, 3, 2}));
 }
 
+TEST(RecordsetWithFieldsOf, SharesTheFieldListButNeverItsChanges) {
+  auto shape = Numbered(2);
+  auto a = Recordset::CreateWithFieldsOf(*shape);
+  auto b = Recordset::CreateWithFieldsOf(*shape);
+  EXPECT_EQ(a->State(), ObjectState::kOpen);
+  EXPECT_EQ(a->RecordCount(), 0);
+  EXPECT_TRUE(a->Eof());
+  EXPECT_EQ(a->Field(1).defined_size, 20);
+  AppendRow(*a, {7, "seven"});
+  EXPECT_EQ(b->RecordCount(), 0);
+  EXPECT_EQ(shape->RecordCount(), 2);
+  EXPECT_TRUE(Raises([&] { a->Set("NAME", std::string(21, 'x')); }, err::kWrongValueType));
+
+  // A field added to one of them, closed, is its own: the others keep theirs.
+  a->Close();
+  a->AppendField("EXTRA", DataType::kInteger);
+  a->Open();
+  EXPECT_EQ(a->FieldCount(), 3);
+  EXPECT_EQ(b->FieldCount(), 2);
+  EXPECT_EQ(shape->FieldCount(), 2);
+  EXPECT_FALSE(b->TryResolve("EXTRA"));
+  EXPECT_EQ(Recordset::CreateWithFieldsOf(*shape)->FieldCount(), 2);
+
+  // Names resolve alike in all of them, whichever asks first.
+  for (auto* rs : {b.get(), shape.get(), a.get()}) EXPECT_EQ(rs->Resolve("name").index(), 1);
+
+  auto empty = Recordset::Create();
+  EXPECT_TRUE(Raises([&] { Recordset::CreateWithFieldsOf(*empty); }, err::kConnectionUnusable));
+}
+
 }  // namespace
 }  // namespace tarvolin

@@ -101,6 +101,10 @@ class Recordset : public Object, public std::enable_shared_from_this<Recordset> 
  public:
   // A closed recordset with no fields.
   static std::shared_ptr<Recordset> Create();
+  // An open, empty recordset with the fields of `shape` (open or closed).
+  // The field list is shared, not copied: results of one statement are made
+  // this way over and over. 3709 when `shape` has no fields.
+  static std::shared_ptr<Recordset> CreateWithFieldsOf(const Recordset& shape);
   ~Recordset() override;
   Recordset(const Recordset&) = delete;
   Recordset& operator=(const Recordset&) = delete;
@@ -202,6 +206,7 @@ class Recordset : public Object, public std::enable_shared_from_this<Recordset> 
   enum class At : uint8_t { kBof, kRow, kEof };
 
   Recordset();
+  explicit Recordset(std::shared_ptr<recordset_detail::RowStore> store);
   void CheckOpen() const;
   void ReleaseStaleRows();
   const recordset_detail::View& SyncedView() const;
