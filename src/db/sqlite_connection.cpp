@@ -265,10 +265,10 @@ std::shared_ptr<Recordset> SqliteConnection::Execute(std::string_view command_te
   const char* next = sql.c_str();
   const char* end = next + sql.size();
   while (next < end && !IsBlank(Rest(next, end))) {
-    bool kept = false;
+    Kept* kept = nullptr;
     sqlite3_stmt* stmt = PrepareNext(sql, next, end, failed, kept);
     if (stmt == nullptr) break;  // only a comment was left
-    StatementInUse statement(stmt, kept);
+    StatementInUse statement(stmt, kept != nullptr);
     // Columns are read after the first step: a kept statement is prepared
     // again by that step when the schema changed since.
     int rc = Check(sqlite3_step(stmt), failed);
@@ -279,7 +279,7 @@ std::shared_ptr<Recordset> SqliteConnection::Execute(std::string_view command_te
       if (columns == 0) affected = sqlite3_changes(db);
       continue;
     }
-    result = ReadRows(stmt, columns, rc, failed);
+    result = ReadRows(stmt, columns, rc, failed, kept);
   }
   if (ChangesSchema(sql)) LoadDateColumns();
   if (records_affected != nullptr) *records_affected = affected;
@@ -289,32 +289,41 @@ std::shared_ptr<Recordset> SqliteConnection::Execute(std::string_view command_te
 
 sqlite3_stmt* SqliteConnection::PrepareNext(const std::string& sql, const char*& next,
                                             const char* end,
-                                            const db_detail::FailedStatement& failed, bool& kept) {
+                                            const db_detail::FailedStatement& failed, Kept*& kept) {
   const bool whole_text = next == sql.c_str();
   if (whole_text) {
-    if (sqlite3_stmt* stmt = Prepared(sql)) {
-      kept = true;
+    if (Kept* known = Prepared(sql)) {
+      kept = known;
       next = end;
-      return stmt;
+      return known->stmt;
     }
   }
   sqlite3_stmt* stmt = nullptr;
   Check(sqlite3_prepare_v2(db_, next, static_cast<int>(end - next), &stmt, &next), failed);
-  kept = stmt != nullptr && whole_text && IsBlank(Rest(next, end));
-  if (kept) KeepPrepared(sql, stmt);
+  if (stmt != nullptr && whole_text && IsBlank(Rest(next, end))) kept = KeepPrepared(sql, stmt);
   return stmt;
 }
 
-std::shared_ptr<Recordset> SqliteConnection::ReadRows(
-    sqlite3_stmt* stmt, int columns, int rc, const db_detail::FailedStatement& failed) const {
-  auto recordset = Recordset::Create();
-  const std::vector<FieldInfo> fields = ColumnFields(stmt, columns);
-  for (const FieldInfo& field : fields) recordset->AppendField(field);
-  recordset->Open();
+std::shared_ptr<Recordset> SqliteConnection::ReadRows(sqlite3_stmt* stmt, int columns, int rc,
+                                                      const db_detail::FailedStatement& failed,
+                                                      Kept* kept) const {
+  // Columns are described again only when SQLite prepared the statement
+  // again (the schema changed).
+  const int reprepared = sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
+  std::shared_ptr<Recordset> shape;
+  if (kept != nullptr && kept->shape && kept->reprepared == reprepared &&
+      kept->shape->FieldCount() == columns) {
+    shape = kept->shape;
+  } else {
+    shape = Recordset::Create();
+    for (FieldInfo& field : ColumnFields(stmt, columns)) shape->AppendField(std::move(field));
+    if (kept != nullptr) *kept = Kept{kept->stmt, shape, reprepared};
+  }
+  auto recordset = Recordset::CreateWithFieldsOf(*shape);
   for (; rc == SQLITE_ROW; rc = Check(sqlite3_step(stmt), failed)) {
     recordset->AddNew();
     for (int i = 0; i < columns; ++i) {
-      recordset->Set(FieldRef(i), CellValue(stmt, i, fields[static_cast<size_t>(i)]));
+      recordset->Set(FieldRef(i), CellValue(stmt, i, shape->Field(i)));
     }
     recordset->Update();
   }
@@ -375,7 +384,7 @@ bool SqliteConnection::HasTable(std::string_view table) const {
 }
 
 const std::string& SqliteConnection::Adapted(std::string_view command_text) {
-  if (const auto it = adapted_.find(std::string(command_text)); it != adapted_.end()) {
+  if (const auto it = adapted_.find(command_text); it != adapted_.end()) {
     return it->second;
   }
   SqlDialectOptions dialect;
@@ -388,19 +397,19 @@ const std::string& SqliteConnection::Adapted(std::string_view command_text) {
   return adapted_.emplace(std::string(command_text), std::move(sql)).first->second;
 }
 
-sqlite3_stmt* SqliteConnection::Prepared(const std::string& sql) const {
+SqliteConnection::Kept* SqliteConnection::Prepared(const std::string& sql) {
   const auto it = prepared_.find(sql);
-  return it == prepared_.end() ? nullptr : it->second;
+  return it == prepared_.end() ? nullptr : &it->second;
 }
 
-void SqliteConnection::KeepPrepared(const std::string& sql, sqlite3_stmt* stmt) {
+SqliteConnection::Kept* SqliteConnection::KeepPrepared(const std::string& sql, sqlite3_stmt* stmt) {
   // Texts that differ by value only would grow it without end: it starts over.
   if (prepared_.size() >= kMostPrepared) ForgetPrepared();
-  prepared_.emplace(sql, stmt);
+  return &prepared_.emplace(sql, Kept{stmt, nullptr, 0}).first->second;
 }
 
 void SqliteConnection::ForgetPrepared() noexcept {
-  for (auto& [sql, stmt] : prepared_) sqlite3_finalize(stmt);
+  for (auto& [sql, kept] : prepared_) sqlite3_finalize(kept.stmt);
   prepared_.clear();
 }
 

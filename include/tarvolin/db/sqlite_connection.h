@@ -7,6 +7,7 @@
 // [name].dbo.TABLE is an SQLite file attached under that name.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -67,18 +68,25 @@ class SqliteConnection : public Connection {
   // adapted once, and each that holds one statement is prepared once and
   // reset after every use, until the schema may have changed or the
   // connection closes.
+  // A kept statement, with the fields of its results once it gave some:
+  // results share them until SQLite prepares the statement again.
+  struct Kept {
+    sqlite3_stmt* stmt = nullptr;
+    std::shared_ptr<Recordset> shape;
+    int reprepared = 0;  // SQLite's count when the shape was taken
+  };
   const std::string& Adapted(std::string_view command_text);
-  sqlite3_stmt* Prepared(const std::string& sql) const;
-  void KeepPrepared(const std::string& sql, sqlite3_stmt* stmt);
+  Kept* Prepared(const std::string& sql);
+  Kept* KeepPrepared(const std::string& sql, sqlite3_stmt* stmt);
   void ForgetPrepared() noexcept;
   // The statement of sql that starts at next, prepared, with next moved past
   // it; null when only a comment is left. A text of one statement is taken
-  // from the kept ones, or kept (kept says which, for the reset).
+  // from the kept ones, or kept (kept points to it then, else null).
   sqlite3_stmt* PrepareNext(const std::string& sql, const char*& next, const char* end,
-                            const db_detail::FailedStatement& failed, bool& kept);
+                            const db_detail::FailedStatement& failed, Kept*& kept);
   // The rows of a statement whose first step gave rc.
   std::shared_ptr<Recordset> ReadRows(sqlite3_stmt* stmt, int columns, int rc,
-                                      const db_detail::FailedStatement& failed) const;
+                                      const db_detail::FailedStatement& failed, Kept* kept) const;
   // rc when SQLite reports success (OK, ROW, DONE); otherwise the statement's
   // error, with SQLite's message for it.
   int Check(int rc, const db_detail::FailedStatement& statement) const;
@@ -87,9 +95,17 @@ class SqliteConnection : public Connection {
   sqlite3* db_;
   std::string path_;
   int transaction_level_ = 0;
-  std::unordered_set<std::string> date_columns_;             // upper case
-  std::unordered_map<std::string, std::string> adapted_;     // SQLite text by T-SQL text
-  std::unordered_map<std::string, sqlite3_stmt*> prepared_;  // by SQLite text
+  std::unordered_set<std::string> date_columns_;  // upper case
+  // Looked up by the caller's text as it is, without a copy of it.
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const noexcept {
+      return std::hash<std::string_view>()(text);
+    }
+  };
+  std::unordered_map<std::string, std::string, TextHash, std::equal_to<>>
+      adapted_;                                     // SQLite text by T-SQL text
+  std::unordered_map<std::string, Kept> prepared_;  // by SQLite text
 };
 
 }  // namespace tarvolin
