@@ -1,6 +1,8 @@
 #include "tarvolin/host/host_document.h"
 
 #include <algorithm>
+#include <mutex>
+#include <string>
 
 #include "tarvolin/automation/error.h"
 #include "tarvolin/automation/text.h"
@@ -34,13 +36,15 @@ std::string MessageCatalogue::Text(std::string_view default_text, int32_t number
   return text;
 }
 
-std::shared_ptr<Recordset> NewDocumentRecordset(DocumentTable table) {
+namespace {
+
+// A closed recordset with the table's fields.
+std::shared_ptr<Recordset> DocumentTableFields(DocumentTable table) {
   const std::string_view name = DocumentTableName(table);
   auto recordset = Recordset::Create();
   if (table == DocumentTable::kCounterpartLinks) {
     recordset->AppendField("DO30_PROGRIGA", DataType::kInteger);
     recordset->AppendField("CG42_NUMRIGACONT", DataType::kInteger);
-    recordset->Open();
     return recordset;
   }
   const std::string_view typed_from =
@@ -72,8 +76,22 @@ std::shared_ptr<Recordset> NewDocumentRecordset(DocumentTable table) {
     recordset->AppendField("ASSETDESCR", DataType::kVarChar, 100);
     recordset->AppendField("TAXGROUPCODE", DataType::kVarChar, 10);
   }
-  recordset->Open();
   return recordset;
+}
+
+}  // namespace
+
+std::shared_ptr<Recordset> NewDocumentRecordset(DocumentTable table) {
+  // Each table's fields are defined once: every recordset made for it
+  // shares them (the engine makes several per document).
+  static std::once_flag once[kDocumentTableCount];
+  static std::shared_ptr<Recordset> fields[kDocumentTableCount];
+  const auto t = static_cast<size_t>(table);
+  if (t >= kDocumentTableCount) {
+    Raise(err::kBadArgument, kSource, "no document table " + std::to_string(t));
+  }
+  std::call_once(once[t], [&] { fields[t] = DocumentTableFields(table); });
+  return Recordset::CreateWithFieldsOf(*fields[t]);
 }
 
 HostDocument::HostDocument(std::shared_ptr<CurrentCompany> company)

@@ -106,6 +106,19 @@ std::string TextAsIs(const Variant& value) {
   return value.IsNull() || value.IsEmpty() ? std::string() : value.CStr();
 }
 
+// Defined once: every document's summary shares the field list.
+const Recordset& TaxSummaryFields() {
+  static const std::shared_ptr<Recordset> fields = [] {
+    auto recordset = Recordset::Create();
+    for (const Usa74Field& field : kUsa74Fields) {
+      recordset->AppendField(std::string(field.name), field.type, field.defined_size,
+                             field_attr::kIsNullable, field.precision, field.scale);
+    }
+    return recordset;
+  }();
+  return *fields;
+}
+
 }  // namespace
 
 void CLSMG_TARVOLIN::OpenCastIva(const std::optional<std::string>&) {
@@ -114,13 +127,7 @@ void CLSMG_TARVOLIN::OpenCastIva(const std::optional<std::string>&) {
     if (recordsets.Get(DocumentTable::kTaxSummary)) {
       recordsets.Set(DocumentTable::kTaxSummary, nullptr);
     }
-    auto summary = Recordset::Create();
-    recordsets.Set(DocumentTable::kTaxSummary, summary);
-    for (const Usa74Field& field : kUsa74Fields) {
-      summary->AppendField(std::string(field.name), field.type, field.defined_size,
-                           field_attr::kIsNullable, field.precision, field.scale);
-    }
-    summary->Open();
+    recordsets.Set(DocumentTable::kTaxSummary, Recordset::CreateWithFieldsOf(TaxSummaryFields()));
   });
 }
 
