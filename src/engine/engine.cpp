@@ -129,6 +129,12 @@ double CLSMG_TARVOLIN::RoundN(double Number, int32_t NumDigitsAfterDecimal) {
   const bool usual = NumDigitsAfterDecimal >= 0 && NumDigitsAfterDecimal <= 15;
   const double factor =
       usual ? kFactors[NumDigitsAfterDecimal] : std::pow(10.0, NumDigitsAfterDecimal);
+  // Already whole at that many decimals (0 most of all): the decimal path
+  // below would give the same, as its value is within 0.05 of this one.
+  if (const double scaled = std::fabs(Number) * factor;
+      scaled == std::floor(scaled) && scaled < 1e13) {
+    return (negative ? -scaled : scaled) / factor;
+  }
   const Decimal decimal_magnitude = Decimal::FromDouble(magnitude);
   double result;
   if (const auto fast = ScaledHalfUpFloor(decimal_magnitude, NumDigitsAfterDecimal)) {

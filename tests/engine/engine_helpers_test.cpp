@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "support/documents.h"
 #include "support/errors.h"
 #include "tarvolin/engine/value_helpers.h"
@@ -33,10 +35,23 @@ TEST(EngineRounding, RoundNHalvesAwayFromZeroExactly) {
     double value;
     int digits;
     double rounded;
-  } cases[] = {{2.5, 0, 3},        {-2.5, 0, -3},    {2.675, 2, 2.68},  // 2.67499999... as a double
-               {-2.675, 2, -2.68}, {1.005, 2, 1.01}, {1234.5, -2, 1200},
-               {1250, -2, 1300},   {0.125, 2, 0.13}, {-0.0049, 2, 0}};
+  } cases[] = {{2.5, 0, 3},
+               {-2.5, 0, -3},
+               {2.675, 2, 2.68},  // 2.67499999... as a double
+               {-2.675, 2, -2.68},
+               {1.005, 2, 1.01},
+               {1234.5, -2, 1200},
+               {1250, -2, 1300},
+               {0.125, 2, 0.13},
+               {-0.0049, 2, 0},
+               // already whole at that many decimals
+               {15.5, 2, 15.5},
+               {-7, 3, -7},
+               {1200, -2, 1200},
+               {0.1, 1, 0.1},
+               {99999999999.99, 2, 99999999999.99}};
   for (const auto& c : cases) EXPECT_EQ(engine->RoundN(c.value, c.digits), c.rounded) << c.value;
+  EXPECT_FALSE(std::signbit(engine->RoundN(-0.0, 2)));  // as the decimal path gives it
   EXPECT_TRUE(Raises([&] { engine->RoundN(1e300, 20); }, err::kOverflow));
 
   EXPECT_EQ(engine->InValutaAzienda(Variant(int16_t{100}), Variant(int16_t{3})).Describe(),
