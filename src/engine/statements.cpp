@@ -92,12 +92,35 @@ std::string TaxDecimals() {
 std::string ExternalDatabase() { return " select top 1 CO60_DATABASE from CO60_CONFVEXNAV "; }
 
 std::string Description(std::string_view prefix, std::string_view table, std::string_view code) {
-  // These end with CR LF after their last line.
-  const std::string p(prefix);
-  return Lines({"SELECT", "    ISNULL(" + p + "_DESCRIPTION, '') AS DESCRIZIONE", "FROM",
-                "    " + std::string(table) + " WITH (NOLOCK)", "WHERE",
-                "    " + p + "_CODE = '" + Quoted(code) + "'"}) +
-         kCrLf;
+  // These end with CR LF after their last line. Made in one allocation:
+  // two are run for every new line of the tax summary.
+  const std::string quoted = Quoted(code);
+  const std::initializer_list<std::string_view> parts = {"SELECT",
+                                                         kCrLf,
+                                                         "    ISNULL(",
+                                                         prefix,
+                                                         "_DESCRIPTION, '') AS DESCRIZIONE",
+                                                         kCrLf,
+                                                         "FROM",
+                                                         kCrLf,
+                                                         "    ",
+                                                         table,
+                                                         " WITH (NOLOCK)",
+                                                         kCrLf,
+                                                         "WHERE",
+                                                         kCrLf,
+                                                         "    ",
+                                                         prefix,
+                                                         "_CODE = '",
+                                                         quoted,
+                                                         "'",
+                                                         kCrLf};
+  size_t size = 0;
+  for (std::string_view part : parts) size += part.size();
+  std::string text;
+  text.reserve(size);
+  for (std::string_view part : parts) text += part;
+  return text;
 }
 
 std::string AccountDescription(std::string_view company, std::string_view accounts_group,
