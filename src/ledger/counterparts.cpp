@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -123,8 +124,11 @@ class FirstLines : public LinesMemo {
 // for every body row and must not clone, or resolve names, each time.
 class WorkCursor {
  public:
-  explicit WorkCursor(LinesMemo* first, std::initializer_list<FieldHandle*> handles = {})
-      : handles_(handles), first_(first) {}
+  explicit WorkCursor(LinesMemo* first, std::initializer_list<FieldHandle*> handles = {},
+                      std::span<FieldHandle> more_handles = {})
+      : handles_(handles), first_(first) {
+    for (FieldHandle& handle : more_handles) handles_.push_back(&handle);
+  }
 
   // The cursor over `source`'s rows, with whatever filter its last use left.
   // Any recordset over the same rows is served by the same cursor.
@@ -187,7 +191,24 @@ struct LedgerCursors {
   // is known; the bases are written through the latter. Remembered: the
   // line of each of the area's jurisdictions, by tax group.
   FirstLines<std::vector<std::optional<Bookmark>>> first_summary;
-  WorkCursor summary{&first_summary};
+  // What a new summary line is given: its key and descriptions, then zeros.
+  FieldHandle new_number{usa74::kNumRiga}, new_account{usa74::kConto},
+      new_account_descr{usa74::kDescrConto}, new_jurisdiction{usa74::kTaxJurisdiction},
+      new_jurisdiction_descr{usa74::kDescrTaxJurisdiction}, new_group{usa74::kTaxGroup},
+      new_group_descr{usa74::kDescrTaxGroup}, new_order{usa74::kCalcOrder},
+      new_rounding{usa74::kRoundingMethod}, new_asset{usa74::kAssetCode};
+  FieldHandle new_zeros[12] = {
+      FieldHandle(usa74::kImponibile),      FieldHandle(usa74::kImponibileVal),
+      FieldHandle(usa74::kImporto),         FieldHandle(usa74::kImportoVal),
+      FieldHandle(usa74::kTaxPerc),         FieldHandle(usa74::kTaxAmPerc),
+      FieldHandle(usa74::kMaxAmount),       FieldHandle(usa74::kActualTaxPerc),
+      FieldHandle(usa74::kFlgCalcTaxOnTax), FieldHandle(usa74::kFlgCalcTaxAboveMax),
+      FieldHandle(usa74::kFlgPercRic),      FieldHandle(usa74::kFlgTaxOnTax)};
+  WorkCursor summary{
+      &first_summary,
+      {&new_number, &new_account, &new_account_descr, &new_jurisdiction, &new_jurisdiction_descr,
+       &new_group, &new_group_descr, &new_order, &new_rounding, &new_asset},
+      new_zeros};
   FieldHandle base{usa74::kImponibile}, base_val{usa74::kImponibileVal};
   WorkCursor summary_at{nullptr, {&base, &base_val}};
   WorkCursor summary_all{nullptr};  // never filtered: counts every line
@@ -276,26 +297,23 @@ class TaxBasePosting {
 
   void AddLine(const std::string& jurisdiction, const std::string& group, int16_t order,
                const Variant& rounding) {
-    filtered_.AddNew();
-    filtered_.Set(usa74::kNumRiga, Variant(int32_t{c_.summary_all.Over(summary_).RecordCount()}));
-    filtered_.Set(usa74::kConto, Variant(""));
-    filtered_.Set(usa74::kDescrConto, Variant(""));
-    filtered_.Set(usa74::kTaxJurisdiction, Variant(jurisdiction));
-    filtered_.Set(usa74::kDescrTaxJurisdiction,
-                  Variant(engine_.GetTaxJurisdictionDescr(jurisdiction)));
-    filtered_.Set(usa74::kTaxGroup, Variant(group));
-    filtered_.Set(usa74::kDescrTaxGroup, Variant(engine_.GetTaxGroupDescr(group)));
-    filtered_.Set(usa74::kCalcOrder, Variant(order));
-    filtered_.Set(usa74::kRoundingMethod, rounding);
-    filtered_.Set(usa74::kAssetCode, Variant(""));
-    for (std::string_view field :
-         {usa74::kImponibile, usa74::kImponibileVal, usa74::kImporto, usa74::kImportoVal,
-          usa74::kTaxPerc, usa74::kTaxAmPerc, usa74::kMaxAmount, usa74::kActualTaxPerc,
-          usa74::kFlgCalcTaxOnTax, usa74::kFlgCalcTaxAboveMax, usa74::kFlgPercRic,
-          usa74::kFlgTaxOnTax}) {
-      filtered_.Set(field, Variant(int16_t{0}));
-    }
-    filtered_.Update();
+    Recordset& line = filtered_;
+    const auto set = [&line](FieldHandle& field, Variant value) {
+      line.Set(field.Of(line), std::move(value));
+    };
+    line.AddNew();
+    set(c_.new_number, Variant(int32_t{c_.summary_all.Over(summary_).RecordCount()}));
+    set(c_.new_account, Variant(""));
+    set(c_.new_account_descr, Variant(""));
+    set(c_.new_jurisdiction, Variant(jurisdiction));
+    set(c_.new_jurisdiction_descr, Variant(engine_.GetTaxJurisdictionDescr(jurisdiction)));
+    set(c_.new_group, Variant(group));
+    set(c_.new_group_descr, Variant(engine_.GetTaxGroupDescr(group)));
+    set(c_.new_order, Variant(order));
+    set(c_.new_rounding, rounding);
+    set(c_.new_asset, Variant(""));
+    for (FieldHandle& field : c_.new_zeros) set(field, Variant(int16_t{0}));
+    line.Update();
   }
 
   void AddToBase(const Variant& amount) {
