@@ -54,9 +54,22 @@ TEST_F(CompanyDatabaseTest, InitBuildsTheDemoAndRefusesToOverwrite) {
         .CLng();
   };
   EXPECT_EQ(rates(), 0);
+  // What a crash left beside the database replaced is not taken into the new one.
+  std::ofstream(path + "-wal") << "left by a crash";
+  std::ofstream(path + "-journal") << "left by a crash";
   InitCompanyDatabase(path, {.demo = true, .force = true});
+  EXPECT_FALSE(fs::exists(path + "-wal"));
+  EXPECT_FALSE(fs::exists(path + "-journal"));
   EXPECT_GT(rates(), 0);
   EXPECT_FALSE(fs::exists(path + ".building"));
+  // Both files are in write-ahead-log mode (2 in the header's version bytes).
+  for (const std::string& file : {path, ExternalDatabasePath(path, "TVASSETS")}) {
+    std::ifstream in(file, std::ios::binary);
+    char header[20] = {};
+    in.read(header, sizeof header);
+    EXPECT_EQ(header[18], 2) << file;
+    EXPECT_EQ(header[19], 2) << file;
+  }
 }
 
 TEST_F(CompanyDatabaseTest, EmptyInitHasTheSchemaOnly) {
