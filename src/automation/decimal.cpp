@@ -407,15 +407,21 @@ void CheckDigits(int digits, const char* what) {
   }
 }
 
-// a + b, with the signs given, for amounts at one scale, the usual case: 64
-// bits hold both and, unless the sum carries out, the result. nullopt else.
-std::optional<Decimal> AddAtOneScale(const Decimal& a, bool na, const Decimal& b, bool nb) {
-  if (a.hi() != 0 || b.hi() != 0 || a.scale() != b.scale()) return std::nullopt;
-  const uint64_t ma = (uint64_t{a.mid()} << 32) | a.lo();
-  const uint64_t mb = (uint64_t{b.mid()} << 32) | b.lo();
-  if (na != nb) return ma >= mb ? Make(ma - mb, a.scale(), na) : Make(mb - ma, a.scale(), nb);
+// a + b, with the signs given, for the usual amounts: 64 bits hold both,
+// aligned to the larger scale, and unless the sum carries out, the result.
+// nullopt else.
+std::optional<Decimal> AddIn64Bits(const Decimal& a, bool na, const Decimal& b, bool nb) {
+  if (a.hi() != 0 || b.hi() != 0) return std::nullopt;
+  uint64_t ma = (uint64_t{a.mid()} << 32) | a.lo();
+  uint64_t mb = (uint64_t{b.mid()} << 32) | b.lo();
+  const int diff = a.scale() - b.scale();
+  if (diff < -9 || diff > 9) return std::nullopt;
+  if (diff > 0 && __builtin_mul_overflow(mb, uint64_t{kPow10U32[diff]}, &mb)) return std::nullopt;
+  if (diff < 0 && __builtin_mul_overflow(ma, uint64_t{kPow10U32[-diff]}, &ma)) return std::nullopt;
+  const int scale = std::max(a.scale(), b.scale());
+  if (na != nb) return ma >= mb ? Make(ma - mb, scale, na) : Make(mb - ma, scale, nb);
   if (ma + mb < ma) return std::nullopt;
-  return Make(ma + mb, a.scale(), na);
+  return Make(ma + mb, scale, na);
 }
 
 // a + b (or a - b when subtract is set, nb then being b's sign reversed) when
@@ -448,7 +454,7 @@ Decimal AddFarApart(const Decimal& a, bool na, const Decimal& b, bool nb, bool s
 Decimal AddSigned(const Decimal& a, const Decimal& b, bool subtract) {
   const bool na = a.is_negative();
   const bool nb = b.is_negative() != subtract;
-  if (const auto sum = AddAtOneScale(a, na, b, nb)) return *sum;
+  if (const auto sum = AddIn64Bits(a, na, b, nb)) return *sum;
   const int diff = a.scale() - b.scale();
   if (diff < -9 || diff > 9) return AddFarApart(a, na, b, nb, subtract);
   int scale = std::max(a.scale(), b.scale());
