@@ -119,6 +119,22 @@ std::optional<double> ScaledHalfUpFloor(const Decimal& magnitude, int32_t digits
   return static_cast<double>(rounded);
 }
 
+// `scaled` (a magnitude times a power of ten) rounded half up, when the
+// double alone decides it. The decimal path below rounds the magnitude to 15
+// significant digits first: scaled up by an exact power of ten and below 1e9,
+// that value is within 1e-6 of `scaled`, so unless `scaled` lies within 1e-5
+// of a half both round alike. A whole value (0 most of all) is its own
+// rounding below 1e13, where the two are within 0.05.
+std::optional<double> RoundedWithoutDecimal(double scaled, bool exact_power) {
+  if (!(scaled < 1e13)) return std::nullopt;
+  const double whole = std::floor(scaled);
+  if (scaled == whole) return whole;
+  if (!exact_power || scaled >= 1e9) return std::nullopt;
+  const double above = scaled - whole;
+  if (std::fabs(above - 0.5) <= 1e-5) return std::nullopt;
+  return above > 0.5 ? whole + 1 : whole;
+}
+
 }  // namespace
 
 double CLSMG_TARVOLIN::RoundN(double Number, int32_t NumDigitsAfterDecimal) {
@@ -129,11 +145,8 @@ double CLSMG_TARVOLIN::RoundN(double Number, int32_t NumDigitsAfterDecimal) {
   const bool usual = NumDigitsAfterDecimal >= 0 && NumDigitsAfterDecimal <= 15;
   const double factor =
       usual ? kFactors[NumDigitsAfterDecimal] : std::pow(10.0, NumDigitsAfterDecimal);
-  // Already whole at that many decimals (0 most of all): the decimal path
-  // below would give the same, as its value is within 0.05 of this one.
-  if (const double scaled = std::fabs(Number) * factor;
-      scaled == std::floor(scaled) && scaled < 1e13) {
-    return (negative ? -scaled : scaled) / factor;
+  if (const auto rounded = RoundedWithoutDecimal(std::fabs(Number) * factor, usual)) {
+    return (negative ? -*rounded : *rounded) / factor;
   }
   const Decimal decimal_magnitude = Decimal::FromDouble(magnitude);
   double result;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "support/documents.h"
 #include "support/errors.h"
@@ -53,6 +54,26 @@ TEST(EngineRounding, RoundNHalvesAwayFromZeroExactly) {
   for (const auto& c : cases) EXPECT_EQ(engine->RoundN(c.value, c.digits), c.rounded) << c.value;
   EXPECT_FALSE(std::signbit(engine->RoundN(-0.0, 2)));  // as the decimal path gives it
   EXPECT_TRUE(Raises([&] { engine->RoundN(1e300, 20); }, err::kOverflow));
+
+  // Against the rule itself, worked in Decimal: the value to 15 significant
+  // digits, scaled, plus a half, floored. Half the values sit within a few
+  // units in the last place of a half, where a double alone would misjudge.
+  std::mt19937_64 random(7);
+  const Decimal half = Decimal::Parse("0.5");
+  for (int i = 0; i < 20000; ++i) {
+    const int digits = static_cast<int>(random() % 7);
+    const double factor = std::pow(10.0, digits);
+    const double whole = static_cast<double>(random() % 100000000) / (i % 3 == 0 ? 1000 : 1);
+    double value = (std::floor(whole) + (i % 2 == 0 ? 0.5 : (random() % 1000) / 1000.0)) / factor;
+    for (int ulps = static_cast<int>(random() % 7) - 3; ulps != 0; ulps += ulps > 0 ? -1 : 1) {
+      value = std::nextafter(value, ulps > 0 ? INFINITY : 0.0);
+    }
+    const double expected =
+        std::floor((Decimal::FromDouble(value) * Decimal::FromDouble(factor) + half).ToDouble()) /
+        factor;
+    ASSERT_EQ(engine->RoundN(value, digits), expected) << value << " to " << digits;
+    ASSERT_EQ(engine->RoundN(-value, digits), -expected) << -value << " to " << digits;
+  }
 
   EXPECT_EQ(engine->InValutaAzienda(Variant(int16_t{100}), Variant(int16_t{3})).Describe(),
             "Double 33.33");
