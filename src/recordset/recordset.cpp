@@ -200,6 +200,19 @@ uint64_t Recordset::RowsVersion() const noexcept { return store_->version(); }
 // ---- Values ----
 
 const Variant& Recordset::Get(FieldRef field) const {
+  // Read on every row by the engine: the usual case is answered before any
+  // of the checks that raise.
+  if (open_ && at_ == At::kRow) {
+    const rd::RowId row = view_->RowAt(pos_);
+    if (!store_->IsDeleted(row) &&
+        static_cast<unsigned>(field.index()) < static_cast<unsigned>(store_->FieldCount())) {
+      return store_->Cell(row, field.index());
+    }
+  }
+  return CheckedGet(field);
+}
+
+const Variant& Recordset::CheckedGet(FieldRef field) const {
   CheckOpen();
   const rd::RowId row = RequireCurrent();
   return store_->Cell(row, CheckField(field));

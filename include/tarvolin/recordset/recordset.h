@@ -214,6 +214,8 @@ class Recordset : public Object, public std::enable_shared_from_this<Recordset> 
   size_t LiveCount() const;
   size_t RequireCurrent() const;  // the current row's id
   int CheckField(FieldRef field) const;
+  // Get with every check in turn: raises what the fast path does not answer.
+  [[gnu::cold]] const Variant& CheckedGet(FieldRef field) const;
   void GoFirst();
   void GoLast();
   std::vector<size_t> Matching(const recordset_detail::Predicate& predicate) const;
