@@ -198,6 +198,10 @@ bool ChangesSchema(std::string_view sql) {
 
 std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path,
                                                          SqliteOpenOptions options) {
+  // Before SQLite's first use in the process: no allocation statistics, so
+  // no global lock around every allocation. Later the call is refused, harmlessly.
+  static const int memstatus_off = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  static_cast<void>(memstatus_off);
   sqlite3* db = nullptr;
   int flags = options.read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
   if (options.create && !options.read_only) flags |= SQLITE_OPEN_CREATE;
