@@ -79,18 +79,9 @@ class CellBlocks {
   size_t rows() const noexcept { return rows_; }
   size_t width() const noexcept { return width_; }
   const Variant& Cell(size_t row, size_t field) const noexcept {
-    size_t block, first, block_rows;
-    if (row < kDoublingRows) {
-      block = static_cast<size_t>(std::bit_width(row / kFirstRows + 1)) - 1;
-      first = kFirstRows * ((size_t{1} << block) - 1);
-      block_rows = kFirstRows << block;
-    } else {
-      const size_t steady = (row - kDoublingRows) / kLastRows;
-      block = kDoublingBlocks + steady;
-      first = kDoublingRows + steady * kLastRows;
-      block_rows = kLastRows;
-    }
-    return blocks_[block][field * block_rows + (row - first)];
+    // Reads come row after row: the block of the last row read is kept.
+    if (row - recent_.first >= recent_.rows) Locate(row);
+    return recent_.cells[field * recent_.rows + (row - recent_.first)];
   }
   Variant& Cell(size_t row, size_t field) noexcept {
     return const_cast<Variant&>(static_cast<const CellBlocks&>(*this).Cell(row, field));
@@ -111,10 +102,31 @@ class CellBlocks {
   static constexpr size_t kDoublingBlocks = 8;                              // 16 .. 2,048 rows
   static constexpr size_t kLastRows = kFirstRows << (kDoublingBlocks - 1);  // 2,048
   static constexpr size_t kDoublingRows = kFirstRows * ((size_t{1} << kDoublingBlocks) - 1);
+  void Locate(size_t row) const noexcept {
+    size_t block, first, block_rows;
+    if (row < kDoublingRows) {
+      block = static_cast<size_t>(std::bit_width(row / kFirstRows + 1)) - 1;
+      first = kFirstRows * ((size_t{1} << block) - 1);
+      block_rows = kFirstRows << block;
+    } else {
+      const size_t steady = (row - kDoublingRows) / kLastRows;
+      block = kDoublingBlocks + steady;
+      first = kDoublingRows + steady * kLastRows;
+      block_rows = kLastRows;
+    }
+    recent_ = {blocks_[block].get(), first, block_rows};
+  }
+
   size_t width_;
   size_t rows_ = 0;
   size_t capacity_ = 0;
   std::vector<std::unique_ptr<Variant[]>> blocks_;
+  struct Recent {
+    Variant* cells = nullptr;
+    size_t first = 0;
+    size_t rows = 0;  // none yet: every row misses
+  };
+  mutable Recent recent_;
 };
 
 class RowStore;
