@@ -21,6 +21,7 @@ class LiveSet {
   }
 
   void Append(bool live) {
+    if (tree_.empty()) tree_.push_back(0);
     const size_t i = tree_.size();  // the new node's 1-based index
     uint32_t sum = live ? 1 : 0;
     const size_t low = i - (i & (~i + 1));
@@ -35,7 +36,9 @@ class LiveSet {
     --live_;
   }
 
-  size_t size() const noexcept { return tree_.size() - 1; }
+  size_t size() const noexcept { return tree_.empty() ? 0 : tree_.size() - 1; }
+  // Room for n slots without growing.
+  void Reserve(size_t n) { tree_.reserve(n + 1); }
   size_t live() const noexcept { return live_; }
 
   // Live slots in [0, slot).
@@ -59,7 +62,9 @@ class LiveSet {
   }
 
  private:
-  std::vector<uint32_t> tree_ = std::vector<uint32_t>(1, 0);  // tree_[0] unused
+  // tree_[0] is unused; the tree is made on the first slot, so that an empty
+  // set (every recordset starts as one) allocates nothing.
+  std::vector<uint32_t> tree_;
   size_t live_ = 0;
 };
 

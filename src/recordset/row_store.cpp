@@ -193,6 +193,11 @@ RowId RowStore::AddRow() {
   ++version_;
   const RowId row = cells_.rows();
   cells_.AddRow();
+  if (deleted_.size() == deleted_.capacity()) {
+    // Grown with the blocks of values, not a row at a time.
+    deleted_.reserve(cells_.capacity());
+    live_.Reserve(cells_.capacity());
+  }
   deleted_.push_back(0);
   live_.Append(true);
   for (auto& index : indexes_) {

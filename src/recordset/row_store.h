@@ -78,6 +78,7 @@ class CellBlocks {
   explicit CellBlocks(size_t width = 0) : width_(width) {}
   size_t rows() const noexcept { return rows_; }
   size_t width() const noexcept { return width_; }
+  size_t capacity() const noexcept { return capacity_; }
   const Variant& Cell(size_t row, size_t field) const noexcept {
     // Reads come row after row: the block of the last row read is kept.
     if (row - recent_.first >= recent_.rows) Locate(row);
